@@ -1,0 +1,8 @@
+#include <cstdio>
+
+#include "app/lmk_commands.h"
+
+int LmkBuild(const LmkArgs&) {
+    std::fprintf(stderr, "lmk: this command is not available yet\n");
+    return 2;
+}
