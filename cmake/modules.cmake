@@ -17,7 +17,7 @@ endfunction()
 # One GoogleTest program per tests/ folder, made of every .cpp in it.
 function(korvis_tests name)
   cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
   if(NOT srcs)
     return()
   endif()
