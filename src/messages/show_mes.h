@@ -4,6 +4,7 @@
 // with scripted answers in tests.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One argument of a message. C++ has no untyped addresses, so each argument says what it is.
@@ -38,6 +39,15 @@ const MesButton* FindAnswerKey(std::string_view keyLetter);
 // The whole catalogue in search order.
 const std::vector<MesRow>& MesCatalogue();
 
+// The first row with `code`, or nullptr.
+const MesRow* FindMesRow(int32_t code);
+
+// Fills the placeholders of `text`: every "%" takes the next argument (a fifth gets none) and the
+// letter after it (either case) says how an absent one reads: %c %i %l %d give "0", %s empty text;
+// %d keeps the low 16 bits of an integer. Any other letter is copied through with its "%".
+std::string FillMesPlaceholders(std::string_view text, const MesArg& a1 = {}, const MesArg& a2 = {},
+                                const MesArg& a3 = {}, const MesArg& a4 = {});
+
 // Fills `out` with the text of `code` and returns the row used (row 1000 for an unknown code).
 const MesRow& FormatMes(int32_t code, std::string& out, const MesArg& a1 = {}, const MesArg& a2 = {},
                         const MesArg& a3 = {}, const MesArg& a4 = {});
@@ -51,6 +61,13 @@ struct MesRequest {
     std::vector<MesButton> buttons;  // B1.. from left to right, at most 6
 };
 
+inline constexpr const char* kMesPromptChoose = "Выберите вариант ответа:";            // 2+ buttons
+inline constexpr const char* kMesPromptContinue = "Нажмите кнопку для продолжения работы";  // 1 button
+
+// Everything a presenter needs to show `code`: the formatted text, the row's buttons and the prompt.
+MesRequest MakeMesRequest(int32_t code, const MesArg& a1 = {}, const MesArg& a2 = {}, const MesArg& a3 = {},
+                          const MesArg& a4 = {});
+
 class MesPresenter {
 public:
     virtual ~MesPresenter() = default;
@@ -59,8 +76,15 @@ public:
     virtual int Present(const MesRequest& request) = 0;
 };
 
-// Installs the presenter (not owned); nullptr restores the console presenter.
-void SetMesPresenter(MesPresenter* presenter);
+// Installs the presenter (not owned) for the whole process; nullptr restores the console
+// presenter. Returns the one installed before (nullptr when it was the console presenter).
+MesPresenter* SetMesPresenter(MesPresenter* presenter);
+
+// The lmk presenter: "№<code>: <text>" on stderr, answered with the first button.
+class ConsoleMesPresenter : public MesPresenter {
+public:
+    int Present(const MesRequest& request) override;
+};
 
 // Shows the message and returns the value of the answer button. Serialised: safe to call from any
 // thread, though only the main thread is expected to.
