@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build demo test bench fuzz lint package clean
+.PHONY: all deps configure build demo test test-fast sanitize tsan bench fuzz lint package clean
 
 all: build
 
@@ -19,8 +19,35 @@ build: configure
 demo: build
 	@sh scripts/demo.sh $(BUILD)
 
-test: build
+# Everything: the plain build's whole suite, the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and the linters.
+test: test-fast sanitize tsan lint
+
+test-fast: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+sanitize: deps
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVIS_SANITIZE=address,undefined \
+		-DKORVIS_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr > /dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS) --timeout 900 -LE package
+
+# Tests that start worker threads.
+TSAN_TESTS ?= devices_tests sim_tests image_tests voice_tests
+TSAN_LABELS ?= devices|sim|image|voice
+tsan: deps
+	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVIS_SANITIZE=thread \
+		-DKORVIS_GUI=OFF -DKORVIS_BENCH=OFF > /dev/null
+	@cmake --build build-tsan -j $(JOBS) --target $(TSAN_TESTS)
+	@cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+		ctest --output-on-failure -j $(JOBS) --timeout 900 -L '$(TSAN_LABELS)'
+
+lint: configure
+	@sh scripts/lint.sh $(BUILD)
+
+fuzz: deps
+	@sh scripts/fuzz.sh build-fuzz
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
