@@ -21,7 +21,7 @@ demo: build
 
 # Everything: the plain build's whole suite, the same suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, and the linters.
-test: test-fast sanitize tsan lint
+test: lint test-fast sanitize tsan
 
 test-fast: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
