@@ -1,0 +1,146 @@
+#include "shell/device_panel.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <algorithm>
+#include <cmath>
+
+QColor PanelRgb(PanelColour c) {
+    switch (c) {
+    case PanelColour::Red: return QColor(255, 0, 0);
+    case PanelColour::Lime: return QColor(0, 255, 0);
+    default: return QColor(227, 227, 227);  // the light edge colour of 3-D controls
+    }
+}
+
+QString SizeText(int flashMb, int32_t value17) {
+    return QString::number(flashMb) + QStringLiteral("M + ") + QString::number(value17) + QStringLiteral("К");
+}
+
+QString PortText(const std::string& portName, int32_t pageSize, int32_t serial) {
+    QString text = QString::fromStdString(portName);
+    if (pageSize != 0) {
+        // The serial number carries the cartridge batch as a multiple of 50,000.
+        const char* letter = "";
+        switch (serial / 50000) {
+        case 1: letter = "A"; break;
+        case 2: letter = "B"; break;
+        case 4: letter = "C"; break;
+        case 8: letter = "D"; break;
+        default: break;
+        }
+        text += QStringLiteral(" (№") + QString::fromLatin1(letter) + QString::number(serial % 50000) + QStringLiteral(")");
+    }
+    return text;
+}
+
+PanelView ViewUsbDevice(const PanelSlotState& s, bool writeOn, bool readOn) {
+    PanelView v;
+    v.state = QStringLiteral("Vedmar не готово");
+    if (s.code == 255) {
+        v.state = QStringLiteral("Выполнено, ждем смены ЛМК");
+    } else if (s.opened) {
+        if (s.code == 0) v.state = QStringLiteral("ЛМК неисправен");
+        else if (s.code == 1) v.state = QStringLiteral("ЛМК нет в Vedmar");
+        else v.state = QStringLiteral("Устройство открыто и готово");
+    }
+    v.size = SizeText(s.flashMb, s.value17);
+    if (s.status == 0) {
+        v.colour = PanelColour::Normal;
+    } else if (s.status == -1) {
+        v.colour = PanelColour::Red;
+        v.state = QStringLiteral("Группа больше объема ЛМК");
+    } else if (s.status == -2) {
+        v.colour = PanelColour::Lime;
+        v.state = QStringLiteral("Переподключите ЛМК");
+    }
+    v.port = PortText(s.portName, s.pageSize, s.serial);
+    v.resetProgress = (!writeOn && !readOn) || s.code == 1;
+    return v;
+}
+
+QString ProgressText(int64_t done, int64_t maximum, double elapsedSeconds) {
+    const int64_t percent = maximum > 0 ? done * 100 / maximum : 0;
+    const auto seconds = static_cast<int64_t>(std::floor(elapsedSeconds + 0.5));
+    return QString::number(percent) + QStringLiteral("% (") + QString::number(seconds) + QStringLiteral(" сек)");
+}
+
+namespace {
+constexpr int kStatWidth = 264;
+constexpr int kBarWidth = 356;
+constexpr int kRowHeight = 18;
+}  // namespace
+
+DevicePanel::DevicePanel(int index, QWidget* parent) : QFrame(parent) {
+    setObjectName(QStringLiteral("pnCom%1").arg(index));
+    setFrameShape(QFrame::Panel);
+    setFrameShadow(QFrame::Raised);
+    setAutoFillBackground(true);
+    resize(478, 40);
+
+    auto label = [this](const char* name, int index, const QString& text, Qt::Alignment align) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(QStringLiteral("%1%2").arg(QLatin1String(name)).arg(index));
+        l->setAlignment(align | Qt::AlignVCenter);
+        return l;
+    };
+    lbStat = label("lbStat", index, QStringLiteral("Не определен"), Qt::AlignRight);
+    lbCom = label("lbCom", index, QStringLiteral("Com00"), Qt::AlignHCenter);
+    lbCom->setAutoFillBackground(true);
+    QPalette yellow = lbCom->palette();
+    yellow.setColor(QPalette::Window, QColor(255, 255, 0));
+    yellow.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    lbCom->setPalette(yellow);
+    lbIdent = label("lbIdent", index, QStringLiteral("0 M"), Qt::AlignRight);
+    pbProg = new QProgressBar(this);
+    pbProg->setObjectName(QStringLiteral("pbProg%1").arg(index));
+    pbProg->setTextVisible(false);
+    pbProg->setRange(0, 100);
+    pbProg->setValue(0);
+    labProc = label("labProc", index, QStringLiteral("0%"), Qt::AlignLeft);
+    SetColour(PanelColour::Normal);
+}
+
+void DevicePanel::resizeEvent(QResizeEvent* e) {
+    QFrame::resizeEvent(e);
+    // Fixed parts on the left, the rest of the width to the port and size labels.
+    const int w = width();
+    const int rest = std::max(0, w - kStatWidth - 12);
+    lbStat->setGeometry(3, 2, kStatWidth, kRowHeight);
+    lbCom->setGeometry(kStatWidth + 7, 2, rest * 3 / 5, kRowHeight);
+    lbIdent->setGeometry(kStatWidth + 9 + rest * 3 / 5, 2, w - (kStatWidth + 12 + rest * 3 / 5), kRowHeight);
+    const int barWidth = std::min(kBarWidth, std::max(40, w - 110));
+    pbProg->setGeometry(3, 21, barWidth, 16);
+    labProc->setGeometry(barWidth + 8, 20, std::max(0, w - barWidth - 10), kRowHeight);
+}
+
+void DevicePanel::SetColour(PanelColour c) {
+    colour_ = c;
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, PanelRgb(c));
+    setPalette(pal);
+}
+
+void DevicePanel::SetTexts(const QString& state, const QString& size, const QString& port) {
+    lbCom->setText(port);
+    lbIdent->setText(size);
+    lbStat->setText(state);
+}
+
+void DevicePanel::InitBar(int64_t maximum) {
+    maximum_ = maximum;
+    // QProgressBar counts in int; byte counts of a 16 MB cartridge fit, but keep the scale safe.
+    pbProg->setRange(0, static_cast<int>(std::clamp<int64_t>(maximum, 1, INT32_MAX)));
+    pbProg->setValue(0);
+    labProc->setText(QStringLiteral("0%"));
+}
+
+void DevicePanel::SetBar(int64_t done, double elapsedSeconds) {
+    pbProg->setValue(static_cast<int>(std::clamp<int64_t>(done, 0, pbProg->maximum())));
+    labProc->setText(ProgressText(done, maximum_, elapsedSeconds));
+}
+
+void DevicePanel::ResetProgress() {
+    pbProg->setValue(0);
+    labProc->setText(QStringLiteral("0%"));
+}
