@@ -3,6 +3,11 @@
 #include <optional>
 #include <string>
 
+// A copy of a text that may be absent: absent stays absent, empty stays empty.
+inline std::optional<std::string> DupString(const char* text) {
+    return text ? std::optional<std::string>(text) : std::nullopt;
+}
+
 class TvcBase {
 public:
     explicit TvcBase(std::optional<std::string> name) : Name(std::move(name)) {}
