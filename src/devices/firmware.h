@@ -61,5 +61,8 @@ struct PreparedFirmware {
 // must be at least as new as the built-in image. Names within a folder are taken in byte order.
 void FindFirmware(PreparedFirmware& out, const std::vector<std::string>& folders);
 
+// The built-in image prepared as FindFirmware would without any file.
+const PreparedFirmware& BuiltInPrepared();
+
 // The program's folder, then the installed data folder (<prefix>/share/korvis/firmware).
 std::vector<std::string> DefaultFirmwareFolders();

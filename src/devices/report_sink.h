@@ -32,4 +32,7 @@ public:
     virtual void report(int message, int slot, int32_t value) = 0;
     // After every cartridge write ends, on the worker's thread, before any report about it.
     virtual void writeFinished(int /*slot*/, const WriteOutcome& /*outcome*/) {}
+    // After a read-back ends (`ok` false: a page could not be read, nothing was kept), on the
+    // worker's thread, before any report about it.
+    virtual void readFinished(int /*slot*/, bool /*ok*/, int32_t /*bytes*/) {}
 };

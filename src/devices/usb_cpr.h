@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "devices/firmware.h"
 #include "devices/report_sink.h"
 #include "devices/serial_port.h"
 #include "devices/work_shared.h"
@@ -94,6 +95,10 @@ public:
     void Start();
     // True while the worker writes or reads a cartridge.
     bool InCartridge() const { return inCartridge_.load(); }
+    // True once the worker has begun its end report.
+    bool WorkerEnded() const { return workerEnded_.load(); }
+    // Called by a worker right before its end report.
+    void MarkWorkerEnded() { workerEnded_ = true; }
 
     // Fields, named as the programmer's record has them. Those the main thread reads while the
     // worker runs are atomic.
@@ -139,4 +144,5 @@ private:
     // The port is the worker's, but the main thread sends command 27 while the worker pauses.
     std::mutex io_;
     std::atomic<bool> inCartridge_{false};
+    std::atomic<bool> workerEnded_{false};
 };

@@ -2,6 +2,7 @@
 // The 16 programmer slots and the discovery that fills them. Everything here runs on the main
 // thread; workers reach it only through their reports.
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,6 +26,8 @@ public:
     virtual void slotOpened(int /*slot*/, TUsbCpr& /*cpr*/) {}
     // The slot is empty again; the panel is hidden.
     virtual void slotRemoved(int /*slot*/) {}
+    // A device arrived and was handled (the window updates its actions).
+    virtual void devicesChanged() {}
 };
 
 constexpr const char* kProgrammerName = "LMK USB Programmer";
@@ -41,8 +44,8 @@ public:
 
     // The sink receives the workers' reports; its end-report handler must call RemoveDevice.
     UsbCprTable(WorkShared& shared, ReportSink& sink, DeviceSource& source, SerialPortFactory openPort);
-    // Stops every worker still running and waits for their threads; the caller must have let
-    // them report (StopAll) first, or the sink must handle reports without the main thread.
+    // The owner should let every worker end first (ShutDown); a worker still running then is
+    // left to finish on its own rather than freed under it.
     ~UsbCprTable();
     UsbCprTable(const UsbCprTable&) = delete;
     UsbCprTable& operator=(const UsbCprTable&) = delete;
@@ -74,6 +77,9 @@ public:
 
     // Sets the stop request of every occupied slot.
     void RequestStopAll();
+    // Requests every stop and runs `pump` (which must deliver the workers' reports) until every
+    // slot is empty or `timeout` passed; true when all are empty.
+    bool ShutDown(const std::function<void()>& pump, std::chrono::milliseconds timeout);
     bool AnyCartridgeInProgress() const;
     // Joins the threads of workers that have ended.
     void JoinEnded();
