@@ -91,6 +91,7 @@ bool SimProgrammer::bootMode() const {
 bool SimProgrammer::plug() {
     std::unique_lock lock(mu_);
     wantPlugged_ = true;
+    cv_.notify_all();
     lock.unlock();
     wake();
     lock.lock();
@@ -112,6 +113,11 @@ bool SimProgrammer::waitPlugged(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mu_);
     cv_.wait_for(lock, timeout, [&] { return (plugged_ && !restarting_) || stop_; });
     return plugged_;
+}
+
+bool SimProgrammer::waitUnplugged(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mu_);
+    return cv_.wait_for(lock, timeout, [&] { return !plugged_; });
 }
 
 void SimProgrammer::insert(uint8_t code) {
@@ -294,27 +300,27 @@ void SimProgrammer::run() {
                 cv_.notify_all();
                 continue;
             }
-            plugged_ = true;
+            // The device is announced before plug() returns, as a real one is by the time
+            // anybody could look.
             std::string p = port_;
-            cv_.notify_all();
             lock.unlock();
             addEvent("plugged in at " + p);
             emit(SimEvent::Type::Arrival, p);
             lock.lock();
+            plugged_ = true;
+            cv_.notify_all();
             continue;
         }
         if (!wantPlugged_ && plugged_) {
             std::string p = port_;
+            port_.clear();
             lock.unlock();
             closePty();
-            lock.lock();
-            plugged_ = false;
-            port_.clear();
-            cv_.notify_all();
-            lock.unlock();
             addEvent("unplugged");
             emit(SimEvent::Type::Removal, p);
             lock.lock();
+            plugged_ = false;
+            cv_.notify_all();
             continue;
         }
         if (plugged_) {
@@ -327,14 +333,13 @@ void SimProgrammer::run() {
     }
     if (plugged_) {
         std::string p = port_;
+        port_.clear();
         lock.unlock();
         closePty();
+        emit(SimEvent::Type::Removal, p);
         lock.lock();
         plugged_ = false;
-        port_.clear();
         cv_.notify_all();
-        lock.unlock();
-        emit(SimEvent::Type::Removal, p);
     }
 }
 
@@ -616,32 +621,33 @@ void SimProgrammer::restart() {
         p = port_;
     }
     closePty();
+    bool toBoot;
     {
         std::lock_guard lock(mu_);
-        plugged_ = false;
         port_.clear();
         boot_ = !boot_;
+        toBoot = boot_;
         cart_.done = false;
-        cv_.notify_all();
     }
-    addEvent(std::string("restarting into the ") + (bootMode() ? "boot loader" : "application"));
+    addEvent(std::string("restarting into the ") + (toBoot ? "boot loader" : "application"));
     emit(SimEvent::Type::Removal, p);
     std::unique_lock lock(mu_);
+    plugged_ = false;
+    cv_.notify_all();
     cv_.wait_for(lock, config_.restartDelay, [&] { return stop_ || !wantPlugged_; });
     bool back = !stop_ && wantPlugged_;
     lock.unlock();
     bool ok = back && openPty();
+    if (ok) {
+        std::string np = port();
+        addEvent("plugged in at " + np);
+        emit(SimEvent::Type::Arrival, np);
+    }
     lock.lock();
     restarting_ = false;
     if (ok) plugged_ = true;
     else wantPlugged_ = false;
-    std::string np = port_;
     cv_.notify_all();
-    lock.unlock();
-    if (ok) {
-        addEvent("plugged in at " + np);
-        emit(SimEvent::Type::Arrival, np);
-    }
 }
 
 }  // namespace sim

@@ -114,6 +114,8 @@ public:
     void unplug();
     // Waits while a restart is under way; true when the device is there afterwards.
     bool waitPlugged(std::chrono::milliseconds timeout);
+    // Waits until the device is away and its removal announced; true when it is.
+    bool waitUnplugged(std::chrono::milliseconds timeout);
 
     // Cartridge. Code 1 is the same as remove(). The memory of a known type starts blank (0xFF).
     void insert(uint8_t code);
