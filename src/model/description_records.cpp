@@ -4,9 +4,16 @@
 #include <limits>
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "base/native_path.h"
 
 namespace description {
+
+namespace {
+// Far beyond any description file (a group of every route a cartridge can hold is a few hundred KB).
+constexpr off_t kMaxFileSize = 64 << 20;
+}  // namespace
 
 std::optional<std::string_view> RecordReader::next() {
     if (pos_ >= bytes_.size()) return std::nullopt;
@@ -55,14 +62,11 @@ bool ReadWholeFile(std::string_view resolvedName, std::string& out) {
     std::string native = NativePath(resolvedName);
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(native.c_str(), "rb"), &std::fclose);
     if (!file) return false;
-    char buffer[8192];
-    for (;;) {
-        size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
-        out.append(buffer, got);
-        if (got < sizeof buffer) break;
-    }
-    // A folder opens on some systems and then fails to read.
-    return std::ferror(file.get()) == 0;
+    // Only a regular file has an end: a name that leads to a device or a pipe is no description.
+    struct stat st {};
+    if (fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) return false;
+    out.resize(static_cast<size_t>(st.st_size));
+    return std::fread(out.data(), 1, out.size(), file.get()) == out.size();
 }
 
 std::string BaseDirOf(std::string_view fileName) {
