@@ -8,9 +8,9 @@
 #include "base/little_endian.h"
 #include "image/group_build_image.h"
 #include "image/image_layout.h"
-#include "image/standard_word_lookup.h"
 #include "messages/show_mes.h"
 #include "model/route_file.h"
+#include "model/standard_words.h"
 #include "voice/voice_item.h"
 
 using namespace image_layout;
@@ -21,11 +21,6 @@ bool NonEmpty(const OptStr& s) { return s && !s->empty(); }
 
 std::string Utf8(const OptStr& cp1251) { return cp1251 ? Cp1251ToUtf8(*cp1251) : std::string(); }
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
-const std::string kKeywordSkip = Utf8ToCp1251("<Шаблон НС> ");
-const std::string kKeywordPause = Utf8ToCp1251("<Пауза> ");
-const std::string kKeywordText = Utf8ToCp1251("<Текст> ");
 
 // A decimal integer with an optional sign, nothing else.
 bool ParseDecimal(const std::string& s, long& value) {
@@ -183,47 +178,47 @@ int32_t TGroupBuildImage::BuildStop(TvcLine& route, int32_t kind, int32_t stopIn
 int32_t TGroupBuildImage::InterpretLine(const TvcLine& route, const std::string& text, const std::string* textFile) {
     const std::string stopName = Utf8(CurrentStop->StopName[0]);
     if (!text.empty() && text[0] == '<') {
-        if (StartsWith(text, kKeywordSkip)) return 0;
-        if (StartsWith(text, kKeywordPause)) {
-            long p = 0;
-            std::string digits;
-            if (text.size() >= kKeywordPause.size() + 3)
-                digits = text.substr(kKeywordPause.size(), text.size() - kKeywordPause.size() - 3);
-            if (!ParseDecimal(digits, p)) {
-                ShowMes(1032, MesArg::Text(stopName));
-                return 1032;
+        std::string_view argument;
+        switch (MatchSpecialWord(text, &argument)) {
+            case SpecialWord::TemplateNs: return 0;
+            case SpecialWord::Pause: {
+                // The number, then a unit of three characters.
+                long p = 0;
+                std::string digits;
+                if (argument.size() >= 3) digits = std::string(argument.substr(0, argument.size() - 3));
+                if (!ParseDecimal(digits, p)) {
+                    ShowMes(1032, MesArg::Text(stopName));
+                    return 1032;
+                }
+                Script.push_back(kScriptPause);
+                Script.push_back(static_cast<uint8_t>(p));
+                Script.push_back(static_cast<uint8_t>(p >> 8));
+                return 0;
             }
-            Script.push_back(kScriptPause);
-            Script.push_back(static_cast<uint8_t>(p));
-            Script.push_back(static_cast<uint8_t>(p >> 8));
-            return 0;
+            case SpecialWord::Text: AddFreeText(argument); return 0;
+            case SpecialWord::None: break;
         }
-        if (StartsWith(text, kKeywordText)) {
-            AddFreeText(std::string_view(text).substr(kKeywordText.size()));
-            return 0;
-        }
-        int word = LookupStandardWord(text);
-        if (word < 0) {
+        int word = FindStandardWord(text);
+        if (word == kWordNone) {
             ShowMes(1032, MesArg::Text(stopName));
             return 1032;
         }
-        int tag = StandardWordLanguage(word);
+        int tag = StandardWordTag(word);
         if ((LanguageSection == 2 && !Options.isLang2 && tag == 2) ||
             (LanguageSection == 3 && !Options.isLang3 && tag == 3))
             return 0;
 
         switch (word) {
-            case 0: LanguageSection = 1; return 0;
-            case 7: LanguageSection = 2; return 0;
-            case 13: LanguageSection = 3; return 0;
-            case 6: Script.push_back(kScriptControl); return 0;
+            case kWordUseLang1: LanguageSection = 1; return 0;
+            case kWordUseLang2: LanguageSection = 2; return 0;
+            case kWordUseLang3: LanguageSection = 3; return 0;
+            case kWordControlPoint: Script.push_back(kScriptControl); return 0;
             default: break;
         }
         // Words 1-5, 8-12 and 14-18: this stop, next stop, route voice, terminal 1, terminal 2.
-        int lang = word < 7 ? 0 : word < 13 ? 1 : 2;
-        int role = word - (lang == 0 ? 1 : lang == 1 ? 8 : 14);
-        constexpr int kBase[3] = {1, 7, 12};
-        TvcVoice* v = VoiceSlots[static_cast<size_t>(kBase[lang] + role - 1)];
+        const int lang = word < kWordUseLang2 ? 0 : word < kWordUseLang3 ? 1 : 2;
+        const int role = word - (lang == 0 ? kWordThisStop : lang == 1 ? kWordThisStopLang2 : kWordThisStopLang3);
+        TvcVoice* v = VoiceSlots[static_cast<size_t>(kThisStopSlot[lang] + role - 1)];
         if (!v) {
             if (role == 0) {
                 ShowMes(1034, MesArg::Text(stopName));
