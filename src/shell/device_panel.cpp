@@ -13,58 +13,6 @@ QColor PanelRgb(PanelColour c) {
     }
 }
 
-QString SizeText(int flashMb, int32_t value17) {
-    return QString::number(flashMb) + QStringLiteral("M + ") + QString::number(value17) + QStringLiteral("К");
-}
-
-QString PortText(const std::string& portName, int32_t pageSize, int32_t serial) {
-    QString text = QString::fromStdString(portName);
-    if (pageSize != 0) {
-        // The serial number carries the cartridge batch as a multiple of 50,000.
-        const char* letter = "";
-        switch (serial / 50000) {
-        case 1: letter = "A"; break;
-        case 2: letter = "B"; break;
-        case 4: letter = "C"; break;
-        case 8: letter = "D"; break;
-        default: break;
-        }
-        text += QStringLiteral(" (№") + QString::fromLatin1(letter) + QString::number(serial % 50000) + QStringLiteral(")");
-    }
-    return text;
-}
-
-PanelView ViewUsbDevice(const PanelSlotState& s, bool writeOn, bool readOn) {
-    PanelView v;
-    v.state = QStringLiteral("Vedmar не готово");
-    if (s.code == 255) {
-        v.state = QStringLiteral("Выполнено, ждем смены ЛМК");
-    } else if (s.opened) {
-        if (s.code == 0) v.state = QStringLiteral("ЛМК неисправен");
-        else if (s.code == 1) v.state = QStringLiteral("ЛМК нет в Vedmar");
-        else v.state = QStringLiteral("Устройство открыто и готово");
-    }
-    v.size = SizeText(s.flashMb, s.value17);
-    if (s.status == 0) {
-        v.colour = PanelColour::Normal;
-    } else if (s.status == -1) {
-        v.colour = PanelColour::Red;
-        v.state = QStringLiteral("Группа больше объема ЛМК");
-    } else if (s.status == -2) {
-        v.colour = PanelColour::Lime;
-        v.state = QStringLiteral("Переподключите ЛМК");
-    }
-    v.port = PortText(s.portName, s.pageSize, s.serial);
-    v.resetProgress = (!writeOn && !readOn) || s.code == 1;
-    return v;
-}
-
-QString ProgressText(int64_t done, int64_t maximum, double elapsedSeconds) {
-    const int64_t percent = maximum > 0 ? done * 100 / maximum : 0;
-    const auto seconds = static_cast<int64_t>(std::floor(elapsedSeconds + 0.5));
-    return QString::number(percent) + QStringLiteral("% (") + QString::number(seconds) + QStringLiteral(" сек)");
-}
-
 namespace {
 constexpr int kStatWidth = 264;
 constexpr int kBarWidth = 356;
@@ -127,6 +75,12 @@ void DevicePanel::SetTexts(const QString& state, const QString& size, const QStr
     lbStat->setText(state);
 }
 
+void DevicePanel::Apply(const PanelView& view) {
+    SetColour(view.colour);
+    SetTexts(QString::fromStdString(view.state), QString::fromStdString(view.size), QString::fromStdString(view.port));
+    if (view.resetProgress) ResetProgress();
+}
+
 void DevicePanel::InitBar(int64_t maximum) {
     maximum_ = maximum;
     // QProgressBar counts in int; byte counts of a 16 MB cartridge fit, but keep the scale safe.
@@ -137,7 +91,7 @@ void DevicePanel::InitBar(int64_t maximum) {
 
 void DevicePanel::SetBar(int64_t done, double elapsedSeconds) {
     pbProg->setValue(static_cast<int>(std::clamp<int64_t>(done, 0, pbProg->maximum())));
-    labProc->setText(ProgressText(done, maximum_, elapsedSeconds));
+    labProc->setText(QString::fromStdString(ProgressText(done, maximum_, elapsedSeconds)));
 }
 
 void DevicePanel::ResetProgress() {

@@ -1,52 +1,18 @@
 #pragma once
-// One programmer's panel in the main window, and the rules that turn a programmer's reported
-// state into the panel's texts and colour. The rules take plain values, so that they hold the
-// same for a real programmer and a simulated one.
+// One programmer's panel in the main window: state, port and serial number, cartridge size,
+// progress.
 #include <QColor>
 #include <QFrame>
 #include <QString>
 #include <cstdint>
-#include <optional>
-#include <string>
+
+#include "devices/panel_view.h"
 
 class QLabel;
 class QProgressBar;
 
-// What a panel shows of a programmer, copied from its slot while the worker waits.
-struct PanelSlotState {
-    uint8_t code = 0;     // last cartridge code
-    bool opened = false;  // the port is open
-    int flashMb = 0;
-    int32_t value17 = 0;
-    int32_t status = 0;   // 0, -1 too small, -2 reconnect
-    int32_t pageSize = 0;
-    int32_t serial = 0;
-    std::string portName;
-};
-
-enum class PanelColour { Normal, Red, Lime };
-
+// The panel's colours; which one a state gets is the device layer's rule (devices/panel_view.h).
 QColor PanelRgb(PanelColour c);
-
-struct PanelView {
-    QString state;
-    QString size;
-    QString port;
-    std::optional<PanelColour> colour;  // unchanged when absent
-    bool resetProgress = false;        // bar to 0 and "0%"
-};
-
-// The state change report of a write worker.
-PanelView ViewUsbDevice(const PanelSlotState& s, bool writeOn, bool readOn);
-
-// The port label: the port, and for a sized cartridge its serial number with the batch letter.
-QString PortText(const std::string& portName, int32_t pageSize, int32_t serial);
-
-// "2M + 0К"
-QString SizeText(int flashMb, int32_t value17);
-
-// "<percent>% (<seconds> сек)"; a zero maximum shows 0 %.
-QString ProgressText(int64_t done, int64_t maximum, double elapsedSeconds);
 
 class DevicePanel : public QFrame {
     Q_OBJECT
@@ -56,6 +22,8 @@ public:
     void SetColour(PanelColour c);
     PanelColour Colour() const { return colour_; }
     void SetTexts(const QString& state, const QString& size, const QString& port);
+    // Texts, colour and (when the view says so) the progress reset of one view.
+    void Apply(const PanelView& view);
     // Progress bar maximum; the position stops at it.
     void InitBar(int64_t maximum);
     void SetBar(int64_t done, double elapsedSeconds);
