@@ -39,10 +39,6 @@ public:
         pageSize_ = pageSize >= 0 ? pageSize : PageSizeOf(code);
         memory_.clear();
     }
-    void setPageSize(int pageSize) {
-        std::lock_guard<std::mutex> l(m_);
-        pageSize_ = pageSize;
-    }
     void unplug() {
         std::lock_guard<std::mutex> l(m_);
         gone_ = true;
