@@ -1,0 +1,3 @@
+#include "settings/info_config.h"
+
+TInfoConfig InfoConfig;
