@@ -46,8 +46,9 @@ FirmwareRecord MakeFirmwareRecord(uint32_t version, uint16_t codeSize, uint8_t m
 }
 
 SimProgrammer::SimProgrammer(int id, SimProgrammerConfig config, std::chrono::steady_clock::time_point epoch,
-                             Listener listener)
-    : id_(id), epoch_(epoch), listener_(std::move(listener)), config_(config), flash_(kFlashSize, 0xFF) {
+                             Listener listener, std::string linkFolder)
+    : id_(id), epoch_(epoch), listener_(std::move(listener)), config_(config), flash_(kFlashSize, 0xFF),
+      linkFolder_(std::move(linkFolder)) {
     boot_ = config.bootMode;
     std::copy(config.record.begin(), config.record.end(), flash_.begin() + kRecordOffset);
     wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -71,6 +72,11 @@ std::string SimProgrammer::devicePath() const { return "/sys/devices/virtual/kor
 std::string SimProgrammer::port() const {
     std::lock_guard lock(mu_);
     return port_;
+}
+
+std::string SimProgrammer::ttyPath() const {
+    std::lock_guard lock(mu_);
+    return tty_;
 }
 
 std::string SimProgrammer::friendlyName() const {
@@ -262,11 +268,9 @@ bool SimProgrammer::takeFault(Fault::Type type, int command) {
         if ((type == Fault::Type::NoReply || type == Fault::Type::SlowReply) && it->command != -1 &&
             it->command != command)
             continue;
-        if (type == Fault::Type::RefusePage || type == Fault::Type::UnplugDuringWrite) {
-            if (it->skip > 0) {
-                --it->skip;
-                continue;
-            }
+        if (it->skip > 0) {
+            --it->skip;
+            continue;
         }
         if (it->times > 0 && --it->times == 0) faults_.erase(it);
         return true;
@@ -358,17 +362,31 @@ bool SimProgrammer::openPty() {
         close(m);
         return false;
     }
+    std::string port = name;
+    if (!linkFolder_.empty()) {
+        port = linkFolder_ + "/ttyLMK" + std::to_string(id_);
+        const std::string temp = port + ".new";
+        ::unlink(temp.c_str());
+        if (symlink(name, temp.c_str()) != 0 || rename(temp.c_str(), port.c_str()) != 0) {
+            ::unlink(temp.c_str());
+            close(s);
+            close(m);
+            return false;
+        }
+    }
     fcntl(m, F_SETFL, fcntl(m, F_GETFL) | O_NONBLOCK);
     master_ = m;
     slaveKeep_ = s;
     std::lock_guard lock(mu_);
-    port_ = name;
+    port_ = port;
+    tty_ = name;
     address_ = 0;
     switched_ = false;
     return true;
 }
 
 void SimProgrammer::closePty() {
+    if (!linkFolder_.empty()) ::unlink((linkFolder_ + "/ttyLMK" + std::to_string(id_)).c_str());
     if (master_ >= 0) close(master_);
     if (slaveKeep_ >= 0) close(slaveKeep_);
     master_ = slaveKeep_ = -1;

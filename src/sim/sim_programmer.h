@@ -57,7 +57,7 @@ struct Fault {
     };
     Type type = Type::NoReply;
     int command = -1;  // NoReply, SlowReply: the command it applies to, -1 for all
-    int skip = 0;      // RefusePage, UnplugDuringWrite: page writes that still succeed first
+    int skip = 0;      // occasions that still go well first (commands, or page writes)
     int times = -1;    // how many times it strikes; -1 for ever
     std::chrono::milliseconds delay{0};
 };
@@ -94,17 +94,21 @@ class SimProgrammer {
 public:
     using Listener = std::function<void(const SimEvent&)>;
 
-    // The device starts unplugged; plug() makes it appear.
+    // The device starts unplugged; plug() makes it appear. With a `linkFolder` the device is
+    // reached through a link there that keeps its name across restarts, as a COM port or a
+    // /dev/serial/by-id name does; without one, through the bare pseudo-terminal.
     SimProgrammer(int id, SimProgrammerConfig config, std::chrono::steady_clock::time_point epoch,
-                  Listener listener);
+                  Listener listener, std::string linkFolder = {});
     ~SimProgrammer();
     SimProgrammer(const SimProgrammer&) = delete;
     SimProgrammer& operator=(const SimProgrammer&) = delete;
 
     int id() const { return id_; }
     std::string devicePath() const;
-    // Empty while the device is away.
+    // The path a program opens; empty while the device is away.
     std::string port() const;
+    // The pseudo-terminal behind it now.
+    std::string ttyPath() const;
     std::string friendlyName() const;
     bool plugged() const;
     bool bootMode() const;
@@ -191,6 +195,8 @@ private:
     bool restarting_ = false;
     bool stop_ = false;
     std::string port_;
+    std::string tty_;
+    const std::string linkFolder_;
 
     // Owned by the device thread while it runs.
     int master_ = -1;

@@ -3,10 +3,15 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 namespace sim {
 
 Simulator::Simulator() : epoch_(std::chrono::steady_clock::now()) {
     eventFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    std::string templ = (std::filesystem::temp_directory_path() / "korvis-sim-XXXXXX").string();
+    if (mkdtemp(templ.data())) folder_ = templ;
 }
 
 Simulator::~Simulator() {
@@ -18,13 +23,15 @@ Simulator::~Simulator() {
     }
     gone.clear();
     if (eventFd_ >= 0) close(eventFd_);
+    std::error_code ec;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
 }
 
 SimProgrammer* Simulator::addUnplugged(const SimProgrammerConfig& config) {
     std::lock_guard lock(mu_);
     int id = static_cast<int>(programmers_.size());
     programmers_.push_back(
-        std::make_unique<SimProgrammer>(id, config, epoch_, [this](const SimEvent& e) { onEvent(e); }));
+        std::make_unique<SimProgrammer>(id, config, epoch_, [this](const SimEvent& e) { onEvent(e); }, folder_));
     return programmers_.back().get();
 }
 

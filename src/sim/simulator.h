@@ -28,6 +28,8 @@ public:
     size_t size() const;
 
     std::chrono::steady_clock::time_point epoch() const { return epoch_; }
+    // Where the programmers' port links live while the simulator does.
+    const std::string& folder() const { return folder_; }
 
     // DeviceSource.
     std::vector<FoundDevice> enumerate() override;
@@ -44,6 +46,7 @@ private:
     bool monitoring_ = false;
     std::vector<DeviceEvent> events_;
     int eventFd_ = -1;
+    std::string folder_;
 };
 
 }  // namespace sim

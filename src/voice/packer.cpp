@@ -395,5 +395,6 @@ void TinfVoice::Decide() {
         before = cur;
     }
     out_->WriteCode(decided.code);
+    if (sink_) sink_->push_back(static_cast<int8_t>(decided.recon));
     decision_ = (decision_ + 1) % stages_;
 }

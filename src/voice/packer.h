@@ -25,6 +25,10 @@ public:
 
     TinfConvVoice& Conv() { return conv_; }
 
+    // Receives the reconstruction of every coded sample, in order, as the search decides it
+    // (what the informer's decoder must reproduce). nullptr to stop.
+    void SetReconstructionSink(std::vector<int8_t>* sink) { sink_ = sink; }
+
     // Sizes derived from the parameters.
     int32_t Order() const { return order_; }
     int32_t NominalRate() const { return nominal_; }
@@ -76,6 +80,7 @@ private:
     int32_t silence_ = 0;
     int32_t blocks_ = 0;
     bool firstBlock_ = false;
+    std::vector<int8_t>* sink_ = nullptr;
 };
 
 // The Hann-like window of the analysis for length n (entries 0..n-1, then 40 zero bytes), built

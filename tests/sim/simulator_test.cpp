@@ -125,6 +125,7 @@ TEST(Simulator, RestartLeavesAndComesBackInTheOtherMode) {
     ASSERT_TRUE(bench.startMonitor(error));
     sim::SimProgrammer* p = bench.add();
     bench.takeEvents();
+    const std::string port = p->port(), tty = p->ttyPath();
     {
         RawLink link(p->port());
         EXPECT_EQ(link.ask({0x0F}, 1), Bytes{96});
@@ -139,6 +140,9 @@ TEST(Simulator, RestartLeavesAndComesBackInTheOtherMode) {
     EXPECT_EQ(events[1].kind, DeviceEventKind::Arrival);
     EXPECT_EQ(events[0].path, p->devicePath());
     EXPECT_EQ(events[1].path, p->devicePath());
+    // The port keeps its name, whatever terminal is behind it now.
+    EXPECT_EQ(p->port(), port);
+    EXPECT_NE(p->ttyPath(), tty);
     ASSERT_EQ(bench.enumerate().size(), 1u);
     EXPECT_EQ(bench.enumerate()[0].friendlyName, "LMK USB Programmer (" + p->port() + ")");
 
