@@ -1,8 +1,9 @@
 #include "base/native_path.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -42,20 +43,20 @@ std::string Fold(std::string_view s) {
 
 // The one entry of `folder` equal to `name` without regard to case; nothing for none or several.
 std::optional<std::string> MatchEntry(const std::string& folder, std::string_view name) {
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return std::nullopt;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec);
+    if (ec) return std::nullopt;
     const std::string want = Fold(name);
     std::optional<std::string> found;
     bool ambiguous = false;
-    while (dirent* e = ::readdir(dir)) {
-        std::string_view entry(e->d_name);
-        if (entry == "." || entry == "..") continue;
+    for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
         if (Fold(entry) == want) {
             if (found) ambiguous = true;
-            found = std::string(entry);
+            found = entry;
         }
     }
-    ::closedir(dir);
+    if (ec) return std::nullopt;
     if (ambiguous) return std::nullopt;
     return found;
 }
