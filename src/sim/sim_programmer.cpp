@@ -279,8 +279,17 @@ bool SimProgrammer::takeFault(Fault::Type type, int command) {
 }
 
 std::chrono::milliseconds SimProgrammer::slowDelayLocked(int command) {
-    for (const Fault& f : faults_)
-        if (f.type == Fault::Type::SlowReply && (f.command == -1 || f.command == command)) return f.delay;
+    // Like every other fault, a slow reply strikes `times` times after `skip` occasions.
+    for (auto it = faults_.begin(); it != faults_.end(); ++it) {
+        if (it->type != Fault::Type::SlowReply || (it->command != -1 && it->command != command)) continue;
+        if (it->skip > 0) {
+            --it->skip;
+            continue;
+        }
+        const std::chrono::milliseconds delay = it->delay;
+        if (it->times > 0 && --it->times == 0) faults_.erase(it);
+        return delay;
+    }
     return std::chrono::milliseconds(0);
 }
 
