@@ -97,7 +97,11 @@ void TGroupBuildImage::ResetCollectors() {
 }
 
 bool TGroupBuildImage::Build(const std::string& groupFile) {
-    if (Options.packInParallel) PackGroupVoices(groupFile, Options.packThreads);
+    if (Options.packInParallel) {
+        std::function<void(const std::string&)> packing;
+        if (Progress) packing = [this](const std::string& file) { Progress(BuildStep::PackVoice, file); };
+        PackGroupVoices(groupFile, Options.packThreads, packing);
+    }
 
     image_.Clear();
     TableSize = DisplaySize = VoiceBytes = Cursor = 0;
@@ -215,6 +219,7 @@ int32_t TGroupBuildImage::Collect(const std::string& groupFile) {
 
 int32_t TGroupBuildImage::CollectRoute(int32_t i) {
     const std::string& routeFile = Group->RouteFiles[static_cast<size_t>(i)];
+    if (Progress) Progress(BuildStep::Route, routeFile);
     // Routes are released as soon as their tables are built, so each is opened unlinked.
     TvcLine* route = OpenRoute(routeFile, nullptr);
     CurrentRoute = route;

@@ -5,6 +5,7 @@
 // shown once where it is found and leaves nothing that could be written into a cartridge.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,9 @@ class TvcGroupLine;
 class TvcLine;
 class TvcVoice;
 struct TvcStop;
+
+// What a build is busy with, for a window that shows it.
+enum class BuildStep { PackVoice, Route };
 
 struct VoiceSegment {
     int32_t start = 0;
@@ -41,6 +45,9 @@ public:
     int32_t CopyVoiceData(int32_t voiceIndex);
 
     BuildOptions Options;
+    // Told each voice file as it is packed and each route file as its tables are built. Voices
+    // are packed side by side, so it is called from several threads and must be thread-safe.
+    std::function<void(BuildStep step, const std::string& file)> Progress;
 
     bool DisplayOffsets = true;
     int32_t TableSize = 0;    // "Таб1"

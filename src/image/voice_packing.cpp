@@ -78,7 +78,8 @@ std::vector<std::string> GroupVoiceFiles(const std::string& groupFile) {
     return files;
 }
 
-void PackGroupVoices(const std::string& groupFile, unsigned threads) {
+void PackGroupVoices(const std::string& groupFile, unsigned threads,
+                     const std::function<void(const std::string& file)>& packing) {
     const std::vector<std::string> files = GroupVoiceFiles(groupFile);
     if (files.empty()) return;
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
@@ -86,7 +87,10 @@ void PackGroupVoices(const std::string& groupFile, unsigned threads) {
 
     std::atomic<size_t> next{0};
     auto work = [&] {
-        for (size_t i; (i = next.fetch_add(1)) < files.size();) PreparePackedVoice(files[i]);
+        for (size_t i; (i = next.fetch_add(1)) < files.size();) {
+            if (packing) packing(files[i]);
+            PreparePackedVoice(files[i]);
+        }
     };
     std::vector<std::thread> pool;
     for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);

@@ -1,6 +1,7 @@
 #pragma once
 // Packing a group's voices side by side before its build: the packer is slow and each voice is
 // independent, so a first build of a large group would otherwise leave all but one core idle.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,5 +11,7 @@
 std::vector<std::string> GroupVoiceFiles(const std::string& groupFile);
 
 // Makes the packed files of all of them current on `threads` threads (0: one per core). Failures
-// are left for the build to find and report.
-void PackGroupVoices(const std::string& groupFile, unsigned threads);
+// are left for the build to find and report. `packing`, when given, is told each file as a thread
+// takes it up, on that thread.
+void PackGroupVoices(const std::string& groupFile, unsigned threads,
+                     const std::function<void(const std::string& file)>& packing = {});

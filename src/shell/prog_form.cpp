@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIntValidator>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -96,7 +97,8 @@ TProgF::TProgF(Environment env, QWidget* parent) : QMainWindow(parent), env_(std
         [this](int message, int slot, int32_t value) { HandleReport(message, slot, value); });
     table_ = std::make_unique<UsbCprTable>(shared_, *sink_, *env_.source, env_.openPort);
     table_->setObserver(this);
-    table_->setMessagePump([] { QCoreApplication::processEvents(); });
+    // The pump runs inside the handling of a device change, so it must not start another one.
+    table_->setMessagePump([] { QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers); });
 
     // Device notifications first, so that nothing plugged in during the start-up is missed.
     std::string error;
@@ -279,9 +281,8 @@ void TProgF::MakeControls() {
     pmListGL->addAction(aDelGrp);
     connect(lbListGL, &QListWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmListGL->popup(lbListGL->viewport()->mapToGlobal(at)); });
-    connect(lbListGL, &QListWidget::itemDoubleClicked, this, [this] {
-        if (aAddGrp->isEnabled()) aAddGrpExecute();
-    });
+    // A double click anywhere in the list adds a group, on a line or below the last one.
+    lbListGL->viewport()->installEventFilter(this);
 
     left->setMinimumWidth(220);
     left->setMaximumWidth(480);
@@ -407,8 +408,10 @@ void TProgF::UpdateActions() {
         for (int s = 0; s < UsbCprTable::kSlots; ++s)
             if (const TUsbCpr* cpr = table_->slot(s)) load = cpr->PageSize != 0;
     }
-    aLoadFromLMK->setEnabled(load && !busy);
-    aSetSer->setEnabled(aLoadFromLMK->isEnabled() && edSerNumAction->isVisible());
+    // A hidden action never reports itself enabled, so the rule's result is kept apart.
+    loadAllowed_ = load && !busy && !building_;
+    aLoadFromLMK->setEnabled(loadAllowed_);
+    aSetSer->setEnabled(loadAllowed_ && edSerNumAction->isVisible());
     aBuild->setEnabled(sel && !built);
     ckFillTab->setEnabled(!busy);
     aStop->setEnabled(busy);
@@ -471,6 +474,18 @@ void TProgF::aDelGrpExecute() {
 bool TProgF::RunBuild(const std::string& groupFile) {
     // The build runs on a thread of its own while this one keeps the window painted and the
     // programmers' reports answered; its messages are shown here through the presenter.
+    struct Doing {
+        std::mutex mutex;
+        BuildStep step = BuildStep::Route;
+        std::string file;
+        bool any = false;
+    } doing;
+    builder_->Progress = [&doing](BuildStep step, const std::string& file) {
+        const std::lock_guard<std::mutex> lock(doing.mutex);
+        doing.step = step;
+        doing.file = file;
+        doing.any = true;
+    };
     std::atomic<bool> done{false};
     bool ok = false;
     QEventLoop loop;
@@ -483,11 +498,23 @@ bool TProgF::RunBuild(const std::string& groupFile) {
     clock.start();
     QTimer tick;
     connect(&tick, &QTimer::timeout, this, [&] {
-        labAction->setText(QStringLiteral("Построение группы маршрутов: %1 сек").arg(clock.elapsed() / 1000));
+        BuildStep step = BuildStep::Route;
+        std::string file;
+        {
+            const std::lock_guard<std::mutex> lock(doing.mutex);
+            if (!doing.any) return;
+            step = doing.step;
+            file = doing.file;
+        }
+        const QString action =
+            step == BuildStep::PackVoice ? QStringLiteral("Упаковка голосового файла") : QStringLiteral("Построение маршрута");
+        labAction->setText(QStringLiteral("%1 (%2 сек)").arg(action).arg(clock.elapsed() / 1000));
+        labFile->setText(QString::fromStdString(file));
     });
-    tick.start(250);
+    tick.start(100);
     if (!done) loop.exec(QEventLoop::ExcludeUserInputEvents);
     worker.join();
+    builder_->Progress = nullptr;
     return ok;
 }
 
@@ -564,6 +591,7 @@ void TProgF::aStopExecute() {
 }
 
 void TProgF::aLoadFromLMKExecute() {
+    if (!loadAllowed_) return;
     shared_.ReadOn = true;
     UpdateActions();
 }
@@ -621,16 +649,36 @@ void TProgF::closeEvent(QCloseEvent* event) {
 }
 
 void TProgF::OnDeviceChange() {
+    if (inDeviceChange_) return;
+    inDeviceChange_ = true;
+    if (deviceNotifier_) deviceNotifier_->setEnabled(false);
     table_->OnMyDeviceChange();
+    if (deviceNotifier_ && !building_) deviceNotifier_->setEnabled(true);
+    inDeviceChange_ = false;
     table_->JoinEnded();
     UpdateActions();
 }
 
 void TProgF::EnsurePanelVisible(int slot) {
-    // The window grows until the slot's panel fits below the ones above it.
-    const int needed = kPanelStep * slot + kPanelTop + 40 + 8;
-    const int missing = needed - gbComPort->height();
-    if (missing > 0) resize(width(), height() + missing);
+    // Panel n sits at 41 n + 20 in the device box; a box lower than 41 n + 60 cannot show it, so
+    // the window grows until the box is 41 n + 68 high.
+    const int box = DeviceBoxHeight();
+    if (box < PanelBoxNeeded(slot)) resize(width(), height() + PanelBoxGrown(slot) - box);
+}
+
+int TProgF::DeviceBoxHeight() {
+    // Before the window is first shown (programmers found at start) its layout has not run yet.
+    if (layout()) layout()->activate();
+    if (centralWidget() && centralWidget()->layout()) centralWidget()->layout()->activate();
+    return gbComPort->height();
+}
+
+bool TProgF::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lbListGL->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        if (aAddGrp->isEnabled()) aAddGrpExecute();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TProgF::slotAttached(int slot, TUsbCpr& cpr) {

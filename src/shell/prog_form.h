@@ -34,6 +34,10 @@ class QSocketNotifier;
 class QTimer;
 class QToolBar;
 
+// The device box's height below which panel `slot` does not fit, and the height it is grown to.
+constexpr int PanelBoxNeeded(int slot) { return 41 * slot + 60; }
+constexpr int PanelBoxGrown(int slot) { return 41 * slot + 68; }
+
 class TProgF : public QMainWindow, private SlotObserver {
     Q_OBJECT
 public:
@@ -51,6 +55,9 @@ public:
     // Appends a group file to the list and selects it; message 1025 and false when it is listed.
     bool AddGroup(const QString& path);
     void UpdateActions();
+    // One report of a worker (1026 to 1031), on the main thread; a report for an empty slot is
+    // ignored.
+    void HandleReport(int message, int slot, int32_t value);
 
     // The variant code of each position of cbLang2ToV23.
     const std::vector<int>& VariantCodes() const { return variantCodes_; }
@@ -60,6 +67,9 @@ public:
     const CartridgeImage& WorkImage() const { return workImage_; }
     TGroupBuildImage& Builder() { return *builder_; }
     bool Building() const { return building_; }
+    // Whether aLoadFromLMK may run now (the action itself is hidden, and hidden actions are never
+    // enabled).
+    bool LoadFromLMKAllowed() const { return loadAllowed_; }
     DevicePanel* Panel(int slot) const { return pnCom[slot]; }
     TAboutF* AboutWindow() const { return about_.get(); }
 
@@ -111,6 +121,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void MakeActions();
@@ -123,10 +134,10 @@ private:
     bool RunBuild(const std::string& groupFile);
     void PublishImage();
     void EnsurePanelVisible(int slot);
+    int DeviceBoxHeight();
     void OnDeviceChange();
 
     // Reports of the workers, on the main thread.
-    void HandleReport(int message, int slot, int32_t value);
     void OnViewUsbDevice(int slot);
     void OnDelUsbDevice(int slot);
     void OnInitBarUsbDevice(int slot, int32_t maximum);
@@ -156,4 +167,6 @@ private:
     bool building_ = false;
     bool secondCloseGoesThrough_ = false;
     bool closing_ = false;
+    bool loadAllowed_ = false;
+    bool inDeviceChange_ = false;
 };
