@@ -34,6 +34,7 @@ struct Result {
 
 Result Lmk(const TempDir& dir, const std::string& args) {
     const std::string errFile = (dir / "stderr.txt").string();
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): these tests start no threads of their own
     const int rc = std::system((kLmk + " " + args + " 2>'" + errFile + "' >/dev/null").c_str());
     const std::vector<uint8_t> err = ReadAll(errFile);
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, std::string(err.begin(), err.end())};

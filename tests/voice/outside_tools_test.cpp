@@ -30,9 +30,15 @@ std::vector<uint8_t> ReadAll(const std::string& p) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool Have(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool Have(const char* tool) {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): these tests start no threads of their own
+    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
 
-bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+bool Shell(const std::string& command) {
+    return std::system(  // NOLINT(concurrency-mt-unsafe): no other thread runs here
+        (command + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 std::string Q(const std::string& s) { return "'" + s + "'"; }
 
