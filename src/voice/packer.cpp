@@ -322,9 +322,9 @@ void TinfVoice::CodeBlock() {
 
 void TinfVoice::Extend(int8_t x) {
     const int prev = newest_;
-    const int prev2 = (prev + stages_ - 1) % stages_;
-    const int prev3 = (prev + stages_ - 2) % stages_;
-    newest_ = (newest_ + 1) % stages_;
+    const int prev2 = prev == 0 ? stages_ - 1 : prev - 1;
+    const int prev3 = prev2 == 0 ? stages_ - 1 : prev2 - 1;
+    newest_ = newest_ + 1 == stages_ ? 0 : newest_ + 1;
     Stage& st = trellis_[static_cast<size_t>(newest_)];
     const Stage& ps = trellis_[static_cast<size_t>(prev)];
     const Stage& ps2 = trellis_[static_cast<size_t>(prev2)];
@@ -370,31 +370,32 @@ void TinfVoice::Decide() {
     for (int i = 0; i < 4; ++i)
         if (last.slot[i].alive && (best < 0 || last.slot[i].metric < last.slot[best].metric)) best = i;
     if (best < 0) best = 0;
+    // Stage indexes wrap by hand: a division per step would cost more than the search itself.
     int stage = newest_;
     int slot = best;
     for (int32_t k = 0; k < depth_ - 1; ++k) {
         slot = trellis_[static_cast<size_t>(stage)].slot[slot].parent;
-        stage = (stage + stages_ - 1) % stages_;
+        stage = stage == 0 ? stages_ - 1 : stage - 1;
     }
     Stage& ds = trellis_[static_cast<size_t>(decision_)];
     for (int i = 0; i < 4; ++i)
         if (i != slot) ds.slot[i].alive = false;
     const Node decided = ds.slot[slot];
     int before = decision_;
+    int cur = decision_;
     for (int32_t k = 1; k < depth_; ++k) {
-        const int cur = (decision_ + k) % stages_;
+        cur = cur + 1 == stages_ ? 0 : cur + 1;
         Stage& cs = trellis_[static_cast<size_t>(cur)];
         const Stage& bs = trellis_[static_cast<size_t>(before)];
+        // Without branches: which nodes survive follows the sound and defeats prediction.
         for (Node& n : cs.slot) {
-            if (!n.alive) continue;
-            if (!bs.slot[n.parent].alive)
-                n.alive = false;
-            else
-                n.metric -= decided.error;
+            const bool keep = n.alive && bs.slot[n.parent].alive;
+            n.alive = keep;
+            n.metric -= keep ? decided.error : 0;
         }
         before = cur;
     }
     out_->WriteCode(decided.code);
     if (sink_) sink_->push_back(static_cast<int8_t>(decided.recon));
-    decision_ = (decision_ + 1) % stages_;
+    decision_ = decision_ + 1 == stages_ ? 0 : decision_ + 1;
 }
