@@ -39,6 +39,9 @@ public:
     virtual SerialIo read(uint8_t* dst, size_t n) = 0;
     virtual SerialIo write(const uint8_t* src, size_t n) = 0;
     virtual void close() = 0;
+    // After a failed open: what the operator can do about it (for example, how to get the right
+    // to open the device), or empty when there is nothing to say.
+    virtual std::string openFailureAdvice() const { return {}; }
 };
 
 // Makes a fresh, closed port object. The platform layer gives the real one; tests give fakes.

@@ -147,8 +147,10 @@ bool TUsbCpr::Open() {
         std::lock_guard<std::mutex> lock(io_);
         hCom = openPort_ ? openPort_() : nullptr;
         if (!hCom || !hCom->open(PortName)) {
+            // The operator reads what to do right after the port's name.
+            const std::string advice = hCom ? hCom->openFailureAdvice() : std::string();
             hCom.reset();
-            ShowMes(1041, MesArg::Text(PortName));
+            ShowMes(1041, MesArg::Text(advice.empty() ? PortName : PortName + " (" + advice + ")"));
             return fail();
         }
         Opened = hCom->setTimeouts(kLinkTimeouts);
@@ -202,8 +204,11 @@ bool TUsbCpr::Open() {
         const uint16_t codeSize = RecordCodeSize(FwRecord);
         if (codeSize == 0xFFFF || RecordWordA(FwRecord) == 0xFFFF ||
             (codeSize != 0 && fw.version() > RecordVersion(FwRecord))) {
-            SendCmd(cmd::kRestart);
-            return fail();
+            NeedsFirmware = true;
+            if (!ProbeOnly) {
+                SendCmd(cmd::kRestart);
+                return fail();
+            }
         }
         int code = Query(cmd::kPoll);
         if (code < 0) return fail();

@@ -132,6 +132,10 @@ public:
     std::string PortName;            // fixed before Open
     std::string DevicePath;
     void* Panel = nullptr;  // the window's own
+    // Identify and size only: a programmer that needs new firmware is not sent into its boot
+    // loader (NeedsFirmware tells). For listing programmers without changing them.
+    bool ProbeOnly = false;
+    bool NeedsFirmware = false;
 
     WorkShared& shared;
 

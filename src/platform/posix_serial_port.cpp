@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -25,12 +27,37 @@ int Remaining(bool limited, Clock::time_point deadline) {
 
 PosixSerialPort::~PosixSerialPort() { close(); }
 
+std::string OpenFailureAdvice(int err, const std::string& path) {
+    if (err == EACCES || err == EPERM) {
+        std::string owner;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) {
+            // getgrgid_r would need a buffer of unknown size; this runs on the main thread only.
+            if (const struct group* g = ::getgrgid(st.st_gid)) owner = g->gr_name;  // NOLINT(concurrency-mt-unsafe)
+        }
+        std::string advice = "нет прав на " + path + ": установите правило udev " + kProgrammerUdevRule +
+                             " (пакет korvis) и переподключите программатор";
+        if (!owner.empty())
+            advice += ", или добавьте пользователя в группу " + owner + " (sudo usermod -aG " + owner +
+                      " $USER) и войдите в систему заново";
+        return advice;
+    }
+    if (err == EBUSY || err == EWOULDBLOCK)
+        return path + " занят другой программой: закройте её и переподключите программатор";
+    return {};
+}
+
 bool PosixSerialPort::open(const std::string& path) {
     close();
+    advice_.clear();
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        advice_ = OpenFailureAdvice(errno, path);
+        return false;
+    }
     // Two programs talking to one programmer would mix their commands and replies.
     if (::ioctl(fd, TIOCEXCL) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        advice_ = OpenFailureAdvice(errno, path);
         ::close(fd);
         return false;
     }

@@ -14,6 +14,13 @@ Simulator::Simulator() : epoch_(std::chrono::steady_clock::now()) {
     if (mkdtemp(templ.data())) folder_ = templ;
 }
 
+Simulator::Simulator(std::string folder) : epoch_(std::chrono::steady_clock::now()), ownFolder_(false) {
+    eventFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!ec || std::filesystem::is_directory(folder)) folder_ = std::move(folder);
+}
+
 Simulator::~Simulator() {
     // Programmers report their removal while they go; they must go before the queue does.
     std::vector<std::unique_ptr<SimProgrammer>> gone;
@@ -24,7 +31,7 @@ Simulator::~Simulator() {
     gone.clear();
     if (eventFd_ >= 0) close(eventFd_);
     std::error_code ec;
-    if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
+    if (ownFolder_ && !folder_.empty()) std::filesystem::remove_all(folder_, ec);
 }
 
 SimProgrammer* Simulator::addUnplugged(const SimProgrammerConfig& config) {

@@ -15,6 +15,9 @@ namespace sim {
 class Simulator : public DeviceSource {
 public:
     Simulator();
+    // The port links live in `folder` (made when missing, kept afterwards), where another
+    // process finds them through SimFolderSource.
+    explicit Simulator(std::string folder);
     ~Simulator() override;
 
     // Makes a programmer and plugs it in; nullptr when no pseudo-terminal could be made.
@@ -47,6 +50,7 @@ private:
     std::vector<DeviceEvent> events_;
     int eventFd_ = -1;
     std::string folder_;
+    bool ownFolder_ = true;
 };
 
 }  // namespace sim
