@@ -34,7 +34,7 @@ std::optional<int32_t> ParseStoredInt(std::string_view text) {
 }
 
 std::string QtSettingsStore::DefaultFile(SettingsScope scope) {
-    const char* home = std::getenv("KORVIS_CONFIG_HOME");
+    const char* home = std::getenv("KORVIS_CONFIG_HOME");  // NOLINT(concurrency-mt-unsafe): nothing sets the environment while the program runs
     if (home && *home) {
         const QString dir = QString::fromLocal8Bit(home) + (scope == SettingsScope::User ? "/user/" : "/system/");
         return (dir + kOrganisation + ".ini").toStdString();

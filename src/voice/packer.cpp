@@ -30,8 +30,9 @@ const std::vector<uint8_t>& PackerWindow(int32_t n) {
     if (it != tables.end()) return it->second;
     std::vector<uint8_t> w(static_cast<size_t>(n) + 40, 0);
     const float d = static_cast<float>(6.2831852 / (n - 1));
-    for (int32_t i = 0; i < n / 2; ++i) {
-        const double x = static_cast<double>(i - n / 2) * static_cast<double>(d);
+    const int32_t half = n / 2;
+    for (int32_t i = 0; i < half; ++i) {
+        const double x = static_cast<double>(i - half) * static_cast<double>(d);
         const float v = static_cast<float>(64.0 * std::sqrt(0.54 + 0.46 * std::cos(x)));
         const uint8_t e = static_cast<uint8_t>(static_cast<int32_t>(v));
         w[static_cast<size_t>(i)] = e;
@@ -136,7 +137,7 @@ TinfVoice::TinfVoice(int32_t order, int32_t rate, int32_t depth) : order_(order)
     stages_ = depth + order + 2;
     try {
         buf_.assign(static_cast<size_t>(n_), 0);
-        ring_.assign(static_cast<size_t>(3 * b_), 0);
+        ring_.assign(3 * static_cast<size_t>(b_), 0);
         windowed_.assign(static_cast<size_t>(n_), 0);
         trellis_.assign(static_cast<size_t>(stages_), Stage{});
     } catch (const std::bad_alloc&) {
@@ -164,7 +165,7 @@ void TinfVoice::ReadInput(int8_t* dest, int32_t count) {
 }
 
 void TinfVoice::RotateRing() {
-    std::memmove(ring_.data(), ring_.data() + b_, static_cast<size_t>(2 * b_));
+    std::memmove(ring_.data(), ring_.data() + b_, 2 * static_cast<size_t>(b_));
     if (ringCount_ < 3) ++ringCount_;
     ReadInput(ring_.data() + 2 * b_, b_);
 }

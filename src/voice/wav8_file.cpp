@@ -1,14 +1,23 @@
 #include "voice/wav8_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/little_endian.h"
 #include "voice/atomic_file.h"
 
+namespace {
+// A chunk id: its letters without the terminating zero.
+template <size_t N>
+void PutTag(uint8_t* to, const char (&tag)[N]) {
+    std::copy_n(tag, N - 1, to);
+}
+}  // namespace
+
 void FillWav8Header(uint8_t h[kWav8HeaderSize], uint16_t channels, uint32_t rate, uint32_t dataSize) {
-    std::memcpy(h, "RIFF", 4);
+    PutTag(h, "RIFF");
     WriteLe32(h + 4, dataSize + 38);
-    std::memcpy(h + 8, "WAVEfmt ", 8);
+    PutTag(h + 8, "WAVEfmt ");
     WriteLe32(h + 16, 18);
     WriteLe16(h + 20, 1);
     WriteLe16(h + 22, channels);
@@ -17,7 +26,7 @@ void FillWav8Header(uint8_t h[kWav8HeaderSize], uint16_t channels, uint32_t rate
     WriteLe16(h + 32, 1);
     WriteLe16(h + 34, 8);
     WriteLe16(h + 36, 0);
-    std::memcpy(h + 38, "data", 4);
+    PutTag(h + 38, "data");
     WriteLe32(h + 42, dataSize);
 }
 
