@@ -53,10 +53,13 @@ void DevicePanel::resizeEvent(QResizeEvent* e) {
     QFrame::resizeEvent(e);
     // Fixed parts on the left, the rest of the width to the port and size labels.
     const int w = width();
-    const int rest = std::max(0, w - kStatWidth - 12);
+    // The size text is short ("16M + 0К"); a port name can be a long device path, so the port
+    // label takes everything else.
+    const int ident = 64;
+    const int com = std::max(0, w - kStatWidth - ident - 16);
     lbStat->setGeometry(3, 2, kStatWidth, kRowHeight);
-    lbCom->setGeometry(kStatWidth + 7, 2, rest * 3 / 5, kRowHeight);
-    lbIdent->setGeometry(kStatWidth + 9 + rest * 3 / 5, 2, w - (kStatWidth + 12 + rest * 3 / 5), kRowHeight);
+    lbCom->setGeometry(kStatWidth + 7, 2, com, kRowHeight);
+    lbIdent->setGeometry(kStatWidth + 11 + com, 2, ident, kRowHeight);
     const int barWidth = std::min(kBarWidth, std::max(40, w - 110));
     pbProg->setGeometry(3, 21, barWidth, 16);
     labProc->setGeometry(barWidth + 8, 20, std::max(0, w - barWidth - 10), kRowHeight);
@@ -71,6 +74,7 @@ void DevicePanel::SetColour(PanelColour c) {
 
 void DevicePanel::SetTexts(const QString& state, const QString& size, const QString& port) {
     lbCom->setText(port);
+    lbCom->setToolTip(port);
     lbIdent->setText(size);
     lbStat->setText(state);
 }
