@@ -43,7 +43,7 @@ std::string WriteFullGroup(const fs::path& folder, int32_t packedVoiceSize) {
 
 // The same group with WAV sources that still have to be packed.
 std::string WriteUnpackedFullGroup(const fs::path& folder) {
-    const std::string file = WriteFullGroup(folder, 4);
+    std::string file = WriteFullGroup(folder, 4);
     uint32_t seed = 1;
     const auto past = fs::file_time_type::clock::now() - std::chrono::hours(1);
     for (const fs::directory_entry& e : fs::directory_iterator(folder / "voice")) {

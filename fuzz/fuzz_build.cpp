@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         builder.Options.packInParallel = (sum >> 8) & 1;
         ok = builder.Build(fixture.group);
         // KORVIS_FUZZ_VERBOSE=1 tells, on replay, how each input's build ended.
-        static const bool verbose = std::getenv("KORVIS_FUZZ_VERBOSE") != nullptr;
+        static const bool verbose = std::getenv("KORVIS_FUZZ_VERBOSE") != nullptr;  // NOLINT(concurrency-mt-unsafe): read once, nothing sets it
         if (verbose) std::fprintf(stderr, "build: code %d\n", builder.LastCode());
         if (ok != (builder.LastCode() == 0)) __builtin_trap();
         if (!ok && !NothingToWrite(*image)) __builtin_trap();  // a failed build leaves nothing to write

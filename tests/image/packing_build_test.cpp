@@ -32,7 +32,7 @@ std::string WriteUnpackedGroup(const fs::path& folder) {
     group.AddRoute("b", 2, "T");
     group.routes[0].stops.back().templateName = "E";
     group.routes[1].stops.back().templateName = "E";
-    const std::string file = group.Write();
+    std::string file = group.Write();
     // Replace the fixture's packed placeholders by sources that must be packed.
     uint32_t seed = 1;
     for (const fs::directory_entry& e : fs::directory_iterator(folder / "voice")) {
