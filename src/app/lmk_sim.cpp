@@ -183,9 +183,8 @@ int LmkSim(const LmkArgs& args) {
         const bool hasValue = i + 1 < args.size();
         if (a == "--dir" && hasValue) {
             folder = args[++i];
-        } else if (a == "-n" && hasValue && ParseInt(args[i + 1], count) && count >= 1 && count <= 16) {
-            ++i;
-        } else if (a == "--insert" && hasValue && ParseInt(args[i + 1], code) && code >= 0 && code <= 255) {
+        } else if ((a == "-n" && hasValue && ParseInt(args[i + 1], count) && count >= 1 && count <= 16) ||
+                   (a == "--insert" && hasValue && ParseInt(args[i + 1], code) && code >= 0 && code <= 255)) {
             ++i;
         } else if (a == "--serve") {
             serve = true;

@@ -1,4 +1,5 @@
 // The texts and colours of a device panel.
+#include <cmath>
 #include "devices/panel_view.h"
 
 #include "devices/usb_cpr.h"
@@ -73,6 +74,6 @@ PanelView InitBootView(const TUsbCpr& cpr, uint8_t major, uint8_t minor) {
 
 std::string ProgressText(int64_t done, int64_t maximum, double seconds) {
     const int64_t percent = maximum > 0 ? done * 100 / maximum : 0;
-    const int64_t secs = static_cast<int64_t>(seconds + 0.5);
+    const int64_t secs = static_cast<int64_t>(std::llround(seconds));
     return std::to_string(percent) + "% (" + std::to_string(secs) + " сек)";
 }

@@ -251,7 +251,7 @@ std::string FormatInspection(const InspectedImage& img) {
     std::snprintf(b, sizeof b, "  flags: %s (compact: %s, display offsets: %s, Tatar substitution: %s, text variant: %u)",
                   Hex(img.flags, 4).c_str(), img.flags & kFlagCompact ? "yes" : "no",
                   img.flags & kFlagDisplayOffsets ? "yes" : "no", img.flags & kFlagTatar ? "yes" : "no",
-                  (img.flags >> 8) & 3);
+                  static_cast<unsigned>((img.flags >> 8) & 3));
     line(b);
     line("  build time: " + DosTimeText(img.buildTime) + " (" + Hex(img.buildTime, 8) + ")");
 

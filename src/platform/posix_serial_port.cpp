@@ -25,7 +25,7 @@ int Remaining(bool limited, Clock::time_point deadline) {
 
 }  // namespace
 
-PosixSerialPort::~PosixSerialPort() { close(); }
+PosixSerialPort::~PosixSerialPort() { PosixSerialPort::close(); }
 
 std::string OpenFailureAdvice(int err, const std::string& path) {
     if (err == EACCES || err == EPERM) {
@@ -118,10 +118,8 @@ SerialIo PosixSerialPort::read(uint8_t* dst, size_t n) {
         const ssize_t got = ::read(fd_, dst + r.done, n - r.done);
         if (got > 0) {
             r.done += static_cast<size_t>(got);
-        } else if (got == 0) {
-            return r;  // the device went away
-        } else if (errno != EAGAIN && errno != EINTR) {
-            return r;
+        } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
+            return r;  // the device went away, or the read failed
         }
     }
     r.ok = true;

@@ -59,7 +59,7 @@ bool UdevDeviceSource::startMonitor(std::string& error) {
     monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
     if (!monitor_ || udev_monitor_filter_add_match_subsystem_devtype(monitor_, "tty", nullptr) < 0 ||
         udev_monitor_enable_receiving(monitor_) < 0) {
-        error = std::string("cannot follow device arrivals: ") + std::strerror(errno);
+        error = std::string("cannot follow device arrivals: ") + std::strerror(errno);  // NOLINT(concurrency-mt-unsafe): glibc strerror of a known errno
         if (monitor_) udev_monitor_unref(monitor_);
         monitor_ = nullptr;
         return false;

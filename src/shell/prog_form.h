@@ -70,6 +70,7 @@ public:
     // Whether aLoadFromLMK may run now (the action itself is hidden, and hidden actions are never
     // enabled).
     bool LoadFromLMKAllowed() const { return loadAllowed_; }
+    // cppcheck-suppress CastIntegerToAddressAtReturn ; pnCom holds pointers, cppcheck misreads the array
     DevicePanel* Panel(int slot) const { return pnCom[slot]; }
     TAboutF* AboutWindow() const { return about_.get(); }
 

@@ -47,7 +47,7 @@ bool SimFolderSource::startMonitor(std::string& error) {
     inotify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (inotify_ < 0 ||
         inotify_add_watch(inotify_, folder_.c_str(), IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM) < 0) {
-        error = "cannot follow the simulated programmers in " + folder_ + ": " + std::strerror(errno);
+        error = "cannot follow the simulated programmers in " + folder_ + ": " + std::strerror(errno);  // NOLINT(concurrency-mt-unsafe): glibc strerror of a known errno
         if (inotify_ >= 0) close(inotify_);
         inotify_ = -1;
         return false;
