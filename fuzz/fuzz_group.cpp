@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = ScratchFile("group.mrg");
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return 0;
-    std::fwrite(data, 1, size, f);
+    if (size > 0) std::fwrite(data, 1, size, f);
     std::fclose(f);
 
     TvcGroupLine* group = OpenGroup(path);

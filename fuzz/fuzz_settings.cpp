@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string system = ScratchFile("system-missing") + "/none/Informer Timora.ini";
     std::FILE* f = std::fopen(user.c_str(), "wb");
     if (!f) return 0;
-    std::fwrite(data, 1, size, f);
+    if (size > 0) std::fwrite(data, 1, size, f);
     std::fclose(f);
 
     ParseStoredInt(std::string_view(reinterpret_cast<const char*>(data), size));

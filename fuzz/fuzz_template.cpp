@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = "/tmp/korvis-fuzz-template-" + std::to_string(getpid()) + ".tpl";
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return 0;
-    std::fwrite(data, 1, size, f);
+    if (size > 0) std::fwrite(data, 1, size, f);
     std::fclose(f);
 
     TvcTempl* set = OpenTemplate(path);

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string out = ScratchFile("voice.fvp");
     std::FILE* f = std::fopen(in.c_str(), "wb");
     if (!f) return 0;
-    std::fwrite(data, 1, size, f);
+    if (size > 0) std::fwrite(data, 1, size, f);
     std::fclose(f);
 
     {
