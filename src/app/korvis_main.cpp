@@ -12,9 +12,9 @@
 
 #include "messages/show_mes.h"
 #include "platform/posix_serial_port.h"
-#include "platform/udev_device_source.h"
 #include "shell/mes_dialog.h"
 #include "shell/prog_form.h"
+#include "sim/programmer_source.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -31,7 +31,8 @@ void PrintHelp(FILE* out) {
                  "  --help            this text\n"
                  "  --version         the program's version\n\n"
                  "Settings live in the files of the organisation \"Informer Timora\" (QSettings);\n"
-                 "KORVIS_CONFIG_HOME=DIR keeps them in DIR instead.\n",
+                 "KORVIS_CONFIG_HOME=DIR keeps them in DIR instead. KORVIS_SIM=DIR works with the\n"
+                 "simulated programmers that `lmk sim --dir DIR` serves.\n",
                  KORVIS_VERSION);
 }
 
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
                 if (sim::SimProgrammer* p = simulator->add()) p->insert(44);
             source = std::move(simulator);
         } else {
-            source = std::make_unique<UdevDeviceSource>();
+            source = MakeProgrammerSource();
         }
         TProgF::Environment env;
         env.source = source.get();

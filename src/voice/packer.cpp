@@ -296,6 +296,18 @@ void TinfVoice::Analyse() {
 void TinfVoice::CodeBlock() {
     Analyse();
     out_->WriteCoefficients(coef_);
+    if (stepwise_ || depth_ > kMaxPathDepth)
+        Search<true>();
+    else
+        Search<false>();
+}
+
+// Without the stepwise rebates a metric is the sum of the errors along the whole path instead of
+// the part after the decided node. Every node alive in one stage shares the decided nodes, so
+// both forms differ by the same amount within a stage and every comparison comes out the same;
+// the sums start again from 0 at each block, which keeps them far from overflowing.
+template <bool kStepwise>
+void TinfVoice::Search() {
     if (firstBlock_) {
         Node start;
         start.alive = true;
@@ -309,18 +321,21 @@ void TinfVoice::CodeBlock() {
         firstBlock_ = false;
     } else {
         // What was searched beyond the previous block used its coefficients: search again from
-        // the last decided node.
+        // the last decided node, the only one alive in its stage.
         newest_ = (decision_ + stages_ - 1) % stages_;
+        if (!kStepwise)
+            for (Node& n : trellis_[static_cast<size_t>(newest_)].slot) n.metric = 0;
     }
     const int8_t* x = buf_.data() + l2_;
-    for (int32_t j = 0; j < depth_; ++j) Extend(x[j]);
-    Decide();
+    for (int32_t j = 0; j < depth_; ++j) Extend<kStepwise>(x[j]);
+    Decide<kStepwise>();
     for (int32_t n = 1; n < l1_; ++n) {
-        Extend(x[n + depth_ - 1]);
-        Decide();
+        Extend<kStepwise>(x[n + depth_ - 1]);
+        Decide<kStepwise>();
     }
 }
 
+template <bool kStepwise>
 void TinfVoice::Extend(int8_t x) {
     const int prev = newest_;
     const int prev2 = prev == 0 ? stages_ - 1 : prev - 1;
@@ -330,71 +345,126 @@ void TinfVoice::Extend(int8_t x) {
     const Stage& ps = trellis_[static_cast<size_t>(prev)];
     const Stage& ps2 = trellis_[static_cast<size_t>(prev2)];
     const Stage& ps3 = trellis_[static_cast<size_t>(prev3)];
-    for (Node& n : st.slot) n.alive = false;
-    int filled = 0;
+
+    // All candidates first, four per alive parent in slot order (code = index % 4), then their
+    // placement on metrics alone: only the nodes that stay are written.
+    int32_t metric[16];
+    int16_t recon[16];
+    uint16_t step[16];
+    uint8_t parentOf[4];
+    int groups = 0;
     for (int p = 0; p < 4; ++p) {
         const Node& pn = ps.slot[p];
         if (!pn.alive) continue;
         const Node& gp = ps2.slot[pn.parent];
         const int16_t y3 = ps3.slot[gp.parent].recon;
         const int16_t pred = PredictionSum(coef_, pn.recon, gp.recon, y3);
+        const uint16_t steps[2] = {NextStep(pn.step, 0), NextStep(pn.step, 1)};
+        parentOf[groups] = static_cast<uint8_t>(p);
         for (uint8_t q = 0; q < 4; ++q) {
-            const uint16_t ns = NextStep(pn.step, q);
-            const int16_t y = Reconstruct(pred, ns, q);
-            const int32_t d = x - y;
-            const int32_t err = d * d;
-            const int32_t metric = pn.metric + err;
-            int target;
-            if (filled < 4) {
-                target = filled++;
-            } else {
-                target = 0;
-                for (int i = 1; i < 4; ++i)
-                    if (st.slot[i].metric > st.slot[target].metric) target = i;
-                if (!(st.slot[target].metric > metric)) continue;
-            }
-            Node& nn = st.slot[target];
-            nn.alive = true;
-            nn.code = q;
-            nn.step = ns;
-            nn.parent = static_cast<uint8_t>(p);
-            nn.error = err;
-            nn.metric = metric;
-            nn.recon = y;
+            const int c = groups * 4 + q;
+            step[c] = steps[q & 1];
+            recon[c] = Reconstruct(pred, step[c], q);
+            const int32_t d = x - recon[c];
+            metric[c] = pn.metric + d * d;
+        }
+        ++groups;
+    }
+    const int count = groups * 4;
+    const int filled = count < 4 ? count : 4;
+    int chosen[4];
+    int32_t kept[4];
+    for (int i = 0; i < filled; ++i) {
+        chosen[i] = i;
+        kept[i] = metric[i];
+    }
+    if (count > 4) {
+        // The slot a candidate may replace: the largest metric, the lowest slot among equals.
+        auto worstOf = [&kept] {
+            int w = 0;
+            for (int i = 1; i < 4; ++i)
+                if (kept[i] > kept[w]) w = i;
+            return w;
+        };
+        int worst = worstOf();
+        int32_t largest = kept[worst];
+        for (int c = 4; c < count; ++c) {
+            const int32_t m = metric[c];
+            if (!(largest > m)) continue;
+            chosen[worst] = c;
+            kept[worst] = m;
+            worst = worstOf();
+            largest = kept[worst];
+        }
+    }
+    for (int i = 0; i < 4; ++i) {
+        Node& nn = st.slot[i];
+        if (i >= filled) {
+            nn.alive = false;
+            continue;
+        }
+        const int c = chosen[i];
+        const int p = parentOf[c / 4];
+        const Node& pn = ps.slot[p];
+        nn.alive = true;
+        nn.code = static_cast<uint8_t>(c % 4);
+        nn.step = step[c];
+        nn.parent = static_cast<uint8_t>(p);
+        nn.metric = metric[c];
+        nn.recon = recon[c];
+        if (kStepwise) {
+            nn.error = metric[c] - pn.metric;
+        } else {
+            nn.path = (pn.path << 2) | static_cast<uint64_t>(p);
         }
     }
 }
 
+template <bool kStepwise>
 void TinfVoice::Decide() {
-    const Stage& last = trellis_[static_cast<size_t>(newest_)];
+    Stage& last = trellis_[static_cast<size_t>(newest_)];
     int best = -1;
     for (int i = 0; i < 4; ++i)
         if (last.slot[i].alive && (best < 0 || last.slot[i].metric < last.slot[best].metric)) best = i;
     if (best < 0) best = 0;
-    // Stage indexes wrap by hand: a division per step would cost more than the search itself.
-    int stage = newest_;
-    int slot = best;
-    for (int32_t k = 0; k < depth_ - 1; ++k) {
-        slot = trellis_[static_cast<size_t>(stage)].slot[slot].parent;
-        stage = stage == 0 ? stages_ - 1 : stage - 1;
+    // The decided node is depth - 1 stages back from the newest.
+    const int shift = 2 * (depth_ - 2);
+    int slot;
+    if (kStepwise) {
+        // Stage indexes wrap by hand: a division per step would cost more than the search itself.
+        int stage = newest_;
+        slot = best;
+        for (int32_t k = 0; k < depth_ - 1; ++k) {
+            slot = trellis_[static_cast<size_t>(stage)].slot[slot].parent;
+            stage = stage == 0 ? stages_ - 1 : stage - 1;
+        }
+    } else {
+        slot = static_cast<int>((last.slot[best].path >> shift) & 3u);
     }
     Stage& ds = trellis_[static_cast<size_t>(decision_)];
     for (int i = 0; i < 4; ++i)
         if (i != slot) ds.slot[i].alive = false;
     const Node decided = ds.slot[slot];
-    int before = decision_;
-    int cur = decision_;
-    for (int32_t k = 1; k < depth_; ++k) {
-        cur = cur + 1 == stages_ ? 0 : cur + 1;
-        Stage& cs = trellis_[static_cast<size_t>(cur)];
-        const Stage& bs = trellis_[static_cast<size_t>(before)];
-        // Without branches: which nodes survive follows the sound and defeats prediction.
-        for (Node& n : cs.slot) {
-            const bool keep = n.alive && bs.slot[n.parent].alive;
-            n.alive = keep;
-            n.metric -= keep ? decided.error : 0;
+    if (kStepwise) {
+        int before = decision_;
+        int cur = decision_;
+        for (int32_t k = 1; k < depth_; ++k) {
+            cur = cur + 1 == stages_ ? 0 : cur + 1;
+            Stage& cs = trellis_[static_cast<size_t>(cur)];
+            const Stage& bs = trellis_[static_cast<size_t>(before)];
+            // Without branches: which nodes survive follows the sound and defeats prediction.
+            for (Node& n : cs.slot) {
+                const bool keep = n.alive && bs.slot[n.parent].alive;
+                n.alive = keep;
+                n.metric -= keep ? decided.error : 0;
+            }
+            before = cur;
         }
-        before = cur;
+    } else {
+        // Only the newest stage is extended from; a node in it lives on when its path passes
+        // through the decided node.
+        for (Node& n : last.slot)
+            n.alive = n.alive && static_cast<int>((n.path >> shift) & 3u) == slot;
     }
     out_->WriteCode(decided.code);
     if (sink_) sink_->push_back(static_cast<int8_t>(decided.recon));

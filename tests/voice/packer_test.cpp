@@ -269,6 +269,36 @@ TEST(PackedRoundTrip, DecoderReproducesThePackersReconstruction) {
     EXPECT_GE(d.samples.size() + 96 + 48 * 3, s.size());
 }
 
+// The search that keeps paths in bits must choose every code as the stepwise one does, at every
+// depth it serves, over segments that start afresh and segments that carry on, and over
+// full-scale sound whose errors are the largest there are.
+TEST(PackerSearch, PathBitsChooseTheCodesOfTheStepwiseSearch) {
+    TempDir dir;
+    std::vector<int8_t> s = sound::SpeechLike(30000, 5);
+    sound::Append(s, sound::Tone(240 * 140, 127, 3.3));
+    std::vector<int8_t> harsh(240 * 30);
+    for (size_t i = 0; i < harsh.size(); ++i) harsh[i] = static_cast<int8_t>((i * 7919u) % 5u < 2u ? -128 : 127);
+    sound::Append(s, harsh);
+    sound::Append(s, sound::Silence(3000));
+    sound::Append(s, sound::SpeechLike(8000, 11));
+    const std::string in = dir.write("in.wav", wavfix::Wav8(11025, s));
+    for (int32_t depth : {3, 4, 12, 20, TinfVoice::kMaxPathDepth}) {
+        std::vector<uint8_t> bytes[2];
+        std::vector<int8_t> recon[2];
+        for (int stepwise = 0; stepwise < 2; ++stepwise) {
+            TinfVoice packer(3, 11025, depth);
+            packer.SetStepwiseSearch(stepwise == 1);
+            packer.SetReconstructionSink(&recon[stepwise]);
+            const std::string out = (dir / ("d" + std::to_string(depth) + "_" + std::to_string(stepwise))).string();
+            ASSERT_TRUE(packer.Pack(out, in)) << depth << " " << packer.ErrorCode;
+            bytes[stepwise] = ReadAll(out);
+        }
+        ASSERT_GT(recon[1].size(), 240u * 160) << depth;
+        EXPECT_EQ(bytes[0], bytes[1]) << "depth " << depth;
+        EXPECT_EQ(recon[0], recon[1]) << "depth " << depth;
+    }
+}
+
 TEST(PackerThreads, OnePackerPerThreadGivesTheSameBytes) {
     TempDir dir;
     const std::string in = dir.write("in.wav", wavfix::Wav8(11025, sound::SpeechLike(60000, 3)));
