@@ -34,8 +34,8 @@ sanitize: deps
 		ctest --output-on-failure -j $(JOBS) --timeout 900 -LE package
 
 # Tests that start worker threads.
-TSAN_TESTS ?= devices_tests sim_tests image_tests voice_tests
-TSAN_LABELS ?= devices|sim|image|voice
+TSAN_TESTS ?= devices_tests sim_tests image_tests voice_tests soak_tests
+TSAN_LABELS ?= devices|sim|image|voice|soak
 tsan: deps
 	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVIS_SANITIZE=thread \
 		-DKORVIS_GUI=OFF -DKORVIS_BENCH=OFF > /dev/null
