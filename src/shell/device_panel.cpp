@@ -63,6 +63,14 @@ void DevicePanel::resizeEvent(QResizeEvent* e) {
     const int barWidth = std::min(kBarWidth, std::max(40, w - 110));
     pbProg->setGeometry(3, 21, barWidth, 16);
     labProc->setGeometry(barWidth + 8, 20, std::max(0, w - barWidth - 10), kRowHeight);
+    AlignPort();
+}
+
+void DevicePanel::AlignPort() {
+    // A port text wider than its label keeps its end in sight: the device's own name and the
+    // cartridge's serial number matter more than the folder it lives in.
+    const bool fits = lbCom->fontMetrics().horizontalAdvance(lbCom->text()) <= lbCom->width();
+    lbCom->setAlignment((fits ? Qt::AlignHCenter : Qt::AlignRight) | Qt::AlignVCenter);
 }
 
 void DevicePanel::SetColour(PanelColour c) {
@@ -75,6 +83,7 @@ void DevicePanel::SetColour(PanelColour c) {
 void DevicePanel::SetTexts(const QString& state, const QString& size, const QString& port) {
     lbCom->setText(port);
     lbCom->setToolTip(port);
+    AlignPort();
     lbIdent->setText(size);
     lbStat->setText(state);
 }

@@ -40,6 +40,8 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
+    void AlignPort();
+
     PanelColour colour_ = PanelColour::Normal;
     int64_t maximum_ = 0;
 };

@@ -116,7 +116,9 @@ TEST(ProgrammerOpen, FirmwareRecordDecidesOnRestartIntoBootLoader) {
         EXPECT_EQ(link.open(), !c.restart) << c.what;
         EXPECT_EQ(link.dev->count(30), c.restart ? 1u : 0u) << c.what;
         EXPECT_TRUE(presenter.codes.empty()) << c.what;
-        if (c.restart) EXPECT_EQ(link.dev->count(1), 0u) << c.what;
+        if (c.restart) {
+            EXPECT_EQ(link.dev->count(1), 0u) << c.what;
+        }
     }
 }
 
