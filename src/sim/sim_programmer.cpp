@@ -268,6 +268,7 @@ bool SimProgrammer::takeFault(Fault::Type type, int command) {
         if ((type == Fault::Type::NoReply || type == Fault::Type::SlowReply) && it->command != -1 &&
             it->command != command)
             continue;
+        if (it->times == 0) continue;  // spent, or never meant to strike
         if (it->skip > 0) {
             --it->skip;
             continue;
@@ -282,6 +283,7 @@ std::chrono::milliseconds SimProgrammer::slowDelayLocked(int command) {
     // Like every other fault, a slow reply strikes `times` times after `skip` occasions.
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
         if (it->type != Fault::Type::SlowReply || (it->command != -1 && it->command != command)) continue;
+        if (it->times == 0) continue;
         if (it->skip > 0) {
             --it->skip;
             continue;
@@ -621,7 +623,13 @@ void SimProgrammer::handle(uint8_t command) {
             silent = true;
             entry.note = entry.note.empty() ? "not answered" : entry.note + ", not answered";
         }
-        delay = slowDelayLocked(command);
+        // Only a reply that goes out can be slow: a command without one, or one left unanswered,
+        // is no occasion, or a strike would be spent on nothing.
+        if (!unplugNow && !silent && !reply.empty()) delay = slowDelayLocked(command);
+        if (delay.count() > 0) {
+            const std::string slow = "reply delayed " + std::to_string(delay.count()) + " ms";
+            entry.note = entry.note.empty() ? slow : entry.note + ", " + slow;
+        }
         if (!silent && command != 0x12) entry.reply = reply;
         if (silent) entry.reply.clear();
         addLogLocked(entry);

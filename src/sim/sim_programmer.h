@@ -57,8 +57,8 @@ struct Fault {
     };
     Type type = Type::NoReply;
     int command = -1;  // NoReply, SlowReply: the command it applies to, -1 for all
-    int skip = 0;      // occasions that still go well first (commands, or page writes)
-    int times = -1;    // how many times it strikes; -1 for ever
+    int skip = 0;      // occasions that still go well first (commands that answer, or page writes)
+    int times = -1;    // how many times it strikes; -1 for ever, 0 never
     std::chrono::milliseconds delay{0};
 };
 

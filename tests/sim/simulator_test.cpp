@@ -203,3 +203,67 @@ TEST(Simulator, LogKeepsEveryCommandInOrderWithItsTime) {
     EXPECT_LE(log[0].time, log[1].time);
     EXPECT_LE(log[1].time, log[2].time);
 }
+
+TEST(Simulator, SlowReplyStrikesItsTimesAfterItsSkip) {
+    constexpr auto kDelay = 300ms;
+    // One command on the line and whether its reply must come late.
+    struct Step {
+        Bytes sent;
+        size_t replyBytes;
+        bool slow;
+    };
+    struct Case {
+        const char* name;
+        int command;
+        int skip;
+        int times;
+        std::vector<Step> steps;
+    };
+    const Bytes poll{0x01}, identify{0x0F}, address{0x14, 0, 0}, serial{0x1C};
+    const Case cases[] = {
+        {"its own command only", 0x01, 2, 2,
+         {{poll, 1, false}, {identify, 1, false}, {poll, 1, false}, {poll, 1, true}, {identify, 1, false},
+          {poll, 1, true}, {poll, 1, false}}},
+        // Setting the address answers nothing, so it is no occasion to be slow.
+        {"every command that answers", -1, 1, 2,
+         {{identify, 1, false}, {address, 0, false}, {poll, 1, true}, {address, 0, false}, {serial, 4, true},
+          {poll, 1, false}}},
+        {"for ever", 0x0F, 1, -1,
+         {{identify, 1, false}, {identify, 1, true}, {poll, 1, false}, {identify, 1, true}, {identify, 1, true}}},
+        {"never", -1, 0, 0, {{poll, 1, false}, {identify, 1, false}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::Simulator bench;
+        sim::SimProgrammer* p = bench.add();
+        ASSERT_NE(p, nullptr);
+        p->insert(36);
+        RawLink link(p->port());
+        ASSERT_TRUE(link.ok());
+        p->clearLog();
+        p->inject({sim::Fault::Type::SlowReply, c.command, c.skip, c.times, kDelay});
+
+        for (size_t k = 0; k < c.steps.size(); ++k) {
+            SCOPED_TRACE(k);
+            const Step& s = c.steps[k];
+            const auto sent = std::chrono::steady_clock::now();
+            ASSERT_TRUE(link.send(s.sent));
+            if (s.replyBytes == 0) continue;
+            EXPECT_EQ(link.receive(s.replyBytes, 3s).size(), s.replyBytes);
+            const auto took = std::chrono::steady_clock::now() - sent;
+            // Far apart on purpose: a prompt reply takes well under a millisecond.
+            if (s.slow)
+                EXPECT_GE(took, kDelay);
+            else
+                EXPECT_LT(took, kDelay / 2);
+        }
+
+        ASSERT_TRUE(p->waitLog([&](const auto& log) { return log.size() == c.steps.size(); }, 2s));
+        const auto log = p->log();
+        for (size_t k = 0; k < c.steps.size(); ++k) {
+            SCOPED_TRACE(k);
+            EXPECT_EQ(log[k].command, c.steps[k].sent[0]);
+            EXPECT_EQ(log[k].note, c.steps[k].slow ? "reply delayed 300 ms" : "");
+        }
+    }
+}
