@@ -2,6 +2,7 @@
 #include "devices/usb_cpr_table.h"
 
 #include <cctype>
+#include <utility>
 
 #include "devices/workers.h"
 
@@ -92,12 +93,17 @@ int UsbCprTable::FindSlot(const std::string& path) const {
 
 int UsbCprTable::AddDevice(const std::string& port, const std::string& path) {
     JoinEnded();
+    return addDevice(port, path);
+}
+
+int UsbCprTable::addDevice(const std::string& port, const std::string& path) {
     const int s = FindSlot(path);
     // No free slot, or the device already has one (a repeated arrival).
     if (s < 0 || slots_[s]) return -1;
 
     slots_[s] = std::make_unique<TUsbCpr>(s, shared_, &sink_, openPort_);
     counted_[s] = false;
+    arrivedMeanwhile_[s].clear();
     TUsbCpr& cpr = *slots_[s];
     cpr.PortName = port;
     cpr.DevicePath = path;
@@ -132,6 +138,20 @@ void UsbCprTable::RemoveDevice(int s) {
     if (!slots_[s]) return;
     SleepMs(10);
     freeSlot(s);
+    if (!slots_[s]) addArrivedMeanwhile(s);
+}
+
+void UsbCprTable::addArrivedMeanwhile(int s) {
+    const std::string wanted = std::exchange(arrivedMeanwhile_[s], std::string());
+    if (wanted.empty() || stoppingAll_) return;
+    std::string port, path;
+    // Only when it is still there: it may have gone again since.
+    if (EnumProgrammers(wanted, port, path) == 0 && !port.empty()) {
+        // No joining here: this runs in the old worker's end report, and that worker returns
+        // only when the report is handled.
+        addDevice(port, path);
+        if (observer_) observer_->devicesChanged();
+    }
 }
 
 void UsbCprTable::freeSlot(int s) {
@@ -173,6 +193,13 @@ void UsbCprTable::OnDeviceEvent(const DeviceEvent& event) {
     case DeviceEventKind::Arrival: {
         std::string port, path;
         if (EnumProgrammers(event.path, port, path) == 0 && !port.empty()) {
+            const int s = FindSlot(path);
+            if (s >= 0 && slots_[s]) {
+                // Its slot is taken: a repeated arrival, or the device is back before the
+                // worker of its last visit has ended. Look again when that slot is freed.
+                arrivedMeanwhile_[s] = path;
+                break;
+            }
             AddDevice(port, path);
             if (observer_) observer_->devicesChanged();
         }
@@ -189,6 +216,7 @@ void UsbCprTable::OnDeviceEvent(const DeviceEvent& event) {
 }
 
 void UsbCprTable::RequestStopAll() {
+    stoppingAll_ = true;
     for (auto& s : slots_)
         if (s) s->Control = kControlStop;
 }

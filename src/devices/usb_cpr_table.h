@@ -89,6 +89,8 @@ public:
 
 private:
     void freeSlot(int s);
+    void addArrivedMeanwhile(int s);
+    int addDevice(const std::string& port, const std::string& path);
 
     WorkShared& shared_;
     ReportSink& sink_;
@@ -103,5 +105,9 @@ private:
     std::vector<std::pair<std::string, std::string>> found_;
     int opening_ = -1;          // the slot whose Open runs now
     bool removeAfterOpen_ = false;
+    // A device that arrived again while its slot was still ending (unplugged and plugged back at
+    // once, or restarted): it gets a slot when the old one is freed.
+    std::array<std::string, kSlots> arrivedMeanwhile_{};
+    bool stoppingAll_ = false;
     std::vector<std::thread> ended_;  // threads of freed slots, still returning
 };

@@ -183,6 +183,43 @@ TEST(ProgrammerSlots, ArrivalAndRemovalEvents) {
     EXPECT_EQ(b.observer.removed, std::vector<int>{0});
 }
 
+// Unplugged and plugged back before the old worker has ended: the arrival finds the slot still
+// taken, and the device must get it once the old worker is gone, not stay without a slot.
+TEST(ProgrammerSlots, DeviceBackBeforeItsOldWorkerEndedGetsASlot) {
+    Bench b;
+    auto first = b.plug("/dev/ttyACM0", "/sys/x");
+    b.table->EnumProgrammers();
+    b.table->AddFoundDevices();
+    ASSERT_EQ(b.table->UsbCprCount(), 1);
+    ASSERT_TRUE(b.pumpUntil([&] { return !b.reports.empty(); }));
+
+    first->unplug();
+    auto second = std::make_shared<FakeProgrammer>();
+    second->setCartridge(1);
+    b.devs["/dev/ttyACM0"] = second;
+    b.source.events.push_back({DeviceEventKind::Removal, "/sys/x"});
+    b.source.events.push_back({DeviceEventKind::Arrival, "/sys/x"});
+    b.table->OnMyDeviceChange();
+    ASSERT_TRUE(b.pumpUntil([&] { return second->count(15) == 1 && b.table->slot(0) != nullptr; }));
+    EXPECT_EQ(b.table->UsbCprCount(), 1);
+    EXPECT_EQ(b.observer.removed, std::vector<int>{0});
+    EXPECT_EQ(b.observer.opened, (std::vector<int>{0, 0}));
+
+    // Back, and gone again before the old slot was freed: nothing is added for it.
+    second->unplug();
+    b.source.events.push_back({DeviceEventKind::Removal, "/sys/x"});
+    b.source.events.push_back({DeviceEventKind::Arrival, "/sys/x"});
+    b.table->OnMyDeviceChange();
+    b.source.devices.clear();
+    ASSERT_TRUE(b.pumpUntil([&] { return b.table->slot(0) == nullptr; }));
+    WaitFor([&] {
+        b.queue.pump(std::chrono::milliseconds(5));
+        return false;
+    }, std::chrono::milliseconds(300));
+    EXPECT_EQ(b.table->UsbCprCount(), 0);
+    EXPECT_EQ(b.table->occupiedSlots(), 0);
+}
+
 TEST(ProgrammerSlots, UnpluggingOneProgrammerDuringWritesLeavesTheOtherWriting) {
     Bench b;
     for (int blk = 32; blk < 32 + 400; ++blk) b.map[blk] = 1;

@@ -60,6 +60,7 @@ struct Figures {
     long hangs = 0;     // a stop request not answered within kStopLimit
     long plugs = 0, unplugs = 0, inserts = 0, removals = 0, removalsMidWrite = 0, writeToggles = 0;
     long oldFirmware = 0, kindThree = 0;
+    long replugged = 0;  // at the end: failed to open while faults were on, plugged in again
     std::map<std::string, long> faults;
 };
 
@@ -84,6 +85,24 @@ struct Unit {
     bool awaitingRemoval = false;
 };
 
+// Which programmers failed to open on their last arrival (no identification, a reply lost or too
+// late): the program gives those no slot until they come again, as it should.
+struct OpenWatch : SlotObserver {
+    std::map<int, std::string> attaching;       // slot -> device path whose Open runs
+    std::map<std::string, bool> lastOpenFailed;  // device path -> its last Open failed
+    void slotAttached(int s, TUsbCpr& cpr) override { attaching[s] = cpr.DevicePath; }
+    void slotOpened(int s, TUsbCpr& cpr) override {
+        attaching.erase(s);
+        lastOpenFailed[cpr.DevicePath] = false;
+    }
+    void slotRemoved(int s) override {
+        auto it = attaching.find(s);
+        if (it == attaching.end()) return;
+        lastOpenFailed[it->second] = true;
+        attaching.erase(it);
+    }
+};
+
 class Soak {
 public:
     Soak(CartridgeImage& image, unsigned seed)
@@ -100,6 +119,7 @@ public:
         std::string error;
         table_.RegisterDevNotify(error);
         table_.setMessagePump([this] { queue_.pump(); });
+        table_.setObserver(&openWatch_);
         for (int i = 0; i < kProgrammers; ++i) {
             sim::SimProgrammerConfig config;
             config.restartDelay = 100ms;
@@ -298,16 +318,19 @@ private:
         if (fault.type == sim::Fault::Type::SlowReply && uniform(0, 3) == 0) u.p->clearFaults();
     }
 
+    bool holdsSlot(const Unit& u) const {
+        for (int s = 0; s < UsbCprTable::kSlots; ++s) {
+            const TUsbCpr* cpr = table_.slot(s);
+            if (cpr && cpr->DevicePath == u.p->devicePath()) return true;
+        }
+        return false;
+    }
+
     // A programmer that went away must lose its slot within kStopLimit.
     void checkStops() {
         for (Unit& u : units_) {
             if (!u.awaitingRemoval) continue;
-            bool held = false;
-            for (int s = 0; s < UsbCprTable::kSlots; ++s) {
-                const TUsbCpr* cpr = table_.slot(s);
-                if (cpr && cpr->DevicePath == u.p->devicePath()) held = true;
-            }
-            if (!held || u.p->plugged()) {
+            if (!holdsSlot(u) || u.p->plugged()) {
                 u.awaitingRemoval = false;
             } else if (Clock::now() - u.unpluggedAt > kStopLimit) {
                 ++f_.hangs;
@@ -327,6 +350,17 @@ private:
         }
         for (Unit& u : units_)
             if (!u.p->plugged() && !u.p->waitPlugged(2s)) plug(u);
+        // One that failed to open while faults were on is plugged in again, as an operator would;
+        // any other plugged programmer without a slot is a slot lost.
+        mainLoop(500ms);
+        for (Unit& u : units_) {
+            if (!u.p->plugged() || holdsSlot(u) || !openWatch_.lastOpenFailed[u.p->devicePath()]) continue;
+            ++f_.replugged;
+            u.p->unplug();
+            ++f_.unplugs;
+            mainLoop(200ms);
+            plug(u);
+        }
         // Restarts and updates run their course; workers stuck in a time-out come out of it.
         int steady = 0;
         const auto calmUntil = Clock::now() + kStopLimit;
@@ -341,6 +375,15 @@ private:
         for (const Unit& u : units_) plugged += u.p->plugged() ? 1 : 0;
         const int count = table_.UsbCprCount();
         const int occupied = table_.occupiedSlots();
+        std::string unheld;  // programmers plugged in without a slot, with what they heard last
+        for (const Unit& u : units_) {
+            if (!u.p->plugged() || holdsSlot(u)) continue;
+            unheld += "  plugged without a slot: " + u.p->devicePath() + "; its last commands:";
+            const auto log = u.p->log();
+            for (size_t i = log.size() > 12 ? log.size() - 12 : 0; i < log.size(); ++i)
+                unheld += " [" + std::to_string(log[i].command) + (log[i].note.empty() ? "" : " " + log[i].note) + "]";
+            unheld += "\n";
+        }
 
         const auto stopStarted = Clock::now();
         const bool allEnded = table_.ShutDown([this] { queue_.pump(1ms); }, kStopLimit);
@@ -360,8 +403,9 @@ private:
         std::printf("\n");
         std::printf("  messages shown:");
         for (const auto& [code, n] : presenter.shown) std::printf(" %d x%d", code, n);
-        std::printf("\n  at the end: %d programmers plugged, UsbCprCount %d, slots occupied %d\n", plugged, count,
-                    occupied);
+        std::printf("\n  at the end: %d programmers plugged (%ld plugged in again after a failed open), "
+                    "UsbCprCount %d, slots occupied %d\n", plugged, f_.replugged, count, occupied);
+        std::printf("%s", unheld.c_str());
         std::printf("  stop of every worker: %s in %.1f s, slots left %d; hangs during the run %ld\n",
                     allEnded ? "done" : "NOT done", stopSeconds, leftAfterStop, f_.hangs);
 
@@ -395,6 +439,7 @@ private:
     UsbCprTable table_;
     std::vector<Unit> units_;
     Figures f_;
+    OpenWatch openWatch_;
 };
 
 // The demo group, built in a copy so that its packed voices stay out of the source tree.
