@@ -372,30 +372,35 @@ void TinfVoice::Extend(int8_t x) {
     }
     const int count = groups * 4;
     const int filled = count < 4 ? count : 4;
-    int chosen[4];
-    int32_t kept[4];
-    for (int i = 0; i < filled; ++i) {
-        chosen[i] = i;
-        kept[i] = metric[i];
-    }
+    int chosen[4] = {0, 1, 2, 3};
     if (count > 4) {
-        // The slot a candidate may replace: the largest metric, the lowest slot among equals.
-        auto worstOf = [&kept] {
-            int w = 0;
-            for (int i = 1; i < 4; ++i)
-                if (kept[i] > kept[w]) w = i;
-            return w;
-        };
-        int worst = worstOf();
-        int32_t largest = kept[worst];
+        // Kept in registers and chosen without branches: which candidate replaces which slot
+        // follows the sound and would defeat branch prediction.
+        int32_t k0 = metric[0], k1 = metric[1], k2 = metric[2], k3 = metric[3];
+        int c0 = 0, c1 = 1, c2 = 2, c3 = 3;
         for (int c = 4; c < count; ++c) {
+            // The slot a candidate may replace: the largest metric, the lowest slot among equals.
+            const int w01 = k1 > k0 ? 1 : 0;
+            const int32_t m01 = k1 > k0 ? k1 : k0;
+            const int w23 = k3 > k2 ? 3 : 2;
+            const int32_t m23 = k3 > k2 ? k3 : k2;
+            const int worst = m23 > m01 ? w23 : w01;
+            const int32_t largest = m23 > m01 ? m23 : m01;
             const int32_t m = metric[c];
-            if (!(largest > m)) continue;
-            chosen[worst] = c;
-            kept[worst] = m;
-            worst = worstOf();
-            largest = kept[worst];
+            const int target = largest > m ? worst : -1;
+            k0 = target == 0 ? m : k0;
+            c0 = target == 0 ? c : c0;
+            k1 = target == 1 ? m : k1;
+            c1 = target == 1 ? c : c1;
+            k2 = target == 2 ? m : k2;
+            c2 = target == 2 ? c : c2;
+            k3 = target == 3 ? m : k3;
+            c3 = target == 3 ? c : c3;
         }
+        chosen[0] = c0;
+        chosen[1] = c1;
+        chosen[2] = c2;
+        chosen[3] = c3;
     }
     for (int i = 0; i < 4; ++i) {
         Node& nn = st.slot[i];
