@@ -1,6 +1,7 @@
 // The texts and colours of a device panel.
-#include <cmath>
 #include "devices/panel_view.h"
+
+#include <cmath>
 
 #include "devices/usb_cpr.h"
 

@@ -138,20 +138,26 @@ void UsbCprTable::RemoveDevice(int s) {
     if (!slots_[s]) return;
     SleepMs(10);
     freeSlot(s);
-    if (!slots_[s]) addArrivedMeanwhile(s);
+    if (slots_[s]) return;
+    // A device back before its old worker ended, when it is still there. No joining: this runs
+    // in that worker's end report, and the worker returns only when the report is handled.
+    const std::string back = std::exchange(arrivedMeanwhile_[s], std::string());
+    if (!back.empty() && !stoppingAll_) arrive(back, false);
 }
 
-void UsbCprTable::addArrivedMeanwhile(int s) {
-    const std::string wanted = std::exchange(arrivedMeanwhile_[s], std::string());
-    if (wanted.empty() || stoppingAll_) return;
+void UsbCprTable::arrive(const std::string& wantedPath, bool joinEnded) {
     std::string port, path;
-    // Only when it is still there: it may have gone again since.
-    if (EnumProgrammers(wanted, port, path) == 0 && !port.empty()) {
-        // No joining here: this runs in the old worker's end report, and that worker returns
-        // only when the report is handled.
-        addDevice(port, path);
-        if (observer_) observer_->devicesChanged();
+    if (EnumProgrammers(wantedPath, port, path) != 0 || port.empty()) return;
+    const int s = FindSlot(path);
+    if (s >= 0 && slots_[s]) {
+        // Its slot is taken: a repeated arrival, or the device is back before the worker of its
+        // last visit has ended. Look again when that slot is freed.
+        arrivedMeanwhile_[s] = path;
+        return;
     }
+    if (joinEnded) JoinEnded();
+    addDevice(port, path);
+    if (observer_) observer_->devicesChanged();
 }
 
 void UsbCprTable::freeSlot(int s) {
@@ -190,21 +196,9 @@ void UsbCprTable::OnMyDeviceChange() {
 
 void UsbCprTable::OnDeviceEvent(const DeviceEvent& event) {
     switch (event.kind) {
-    case DeviceEventKind::Arrival: {
-        std::string port, path;
-        if (EnumProgrammers(event.path, port, path) == 0 && !port.empty()) {
-            const int s = FindSlot(path);
-            if (s >= 0 && slots_[s]) {
-                // Its slot is taken: a repeated arrival, or the device is back before the
-                // worker of its last visit has ended. Look again when that slot is freed.
-                arrivedMeanwhile_[s] = path;
-                break;
-            }
-            AddDevice(port, path);
-            if (observer_) observer_->devicesChanged();
-        }
+    case DeviceEventKind::Arrival:
+        arrive(event.path, true);
         break;
-    }
     case DeviceEventKind::Removal: {
         const int s = FindSlot(event.path);
         if (s >= 0 && slots_[s] && SamePath(slots_[s]->DevicePath, event.path)) slots_[s]->Control = kControlStop;

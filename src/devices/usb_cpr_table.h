@@ -89,7 +89,8 @@ public:
 
 private:
     void freeSlot(int s);
-    void addArrivedMeanwhile(int s);
+    // The present programmer at `wantedPath` gets a slot (see arrivedMeanwhile_).
+    void arrive(const std::string& wantedPath, bool joinEnded);
     int addDevice(const std::string& port, const std::string& path);
 
     WorkShared& shared_;

@@ -262,7 +262,9 @@ void SimProgrammer::wake() {
     if (wakeFd_ >= 0) [[maybe_unused]] ssize_t n = write(wakeFd_, &one, sizeof one);
 }
 
-bool SimProgrammer::takeFault(Fault::Type type, int command) {
+std::optional<Fault> SimProgrammer::strikeLocked(Fault::Type type, int command) {
+    // A fault strikes `times` times after `skip` occasions; NoReply and SlowReply only on their
+    // command when they name one.
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
         if (it->type != type) continue;
         if ((type == Fault::Type::NoReply || type == Fault::Type::SlowReply) && it->command != -1 &&
@@ -273,26 +275,18 @@ bool SimProgrammer::takeFault(Fault::Type type, int command) {
             --it->skip;
             continue;
         }
+        const Fault struck = *it;
         if (it->times > 0 && --it->times == 0) faults_.erase(it);
-        return true;
+        return struck;
     }
-    return false;
+    return std::nullopt;
 }
 
+bool SimProgrammer::takeFault(Fault::Type type, int command) { return strikeLocked(type, command).has_value(); }
+
 std::chrono::milliseconds SimProgrammer::slowDelayLocked(int command) {
-    // Like every other fault, a slow reply strikes `times` times after `skip` occasions.
-    for (auto it = faults_.begin(); it != faults_.end(); ++it) {
-        if (it->type != Fault::Type::SlowReply || (it->command != -1 && it->command != command)) continue;
-        if (it->times == 0) continue;
-        if (it->skip > 0) {
-            --it->skip;
-            continue;
-        }
-        const std::chrono::milliseconds delay = it->delay;
-        if (it->times > 0 && --it->times == 0) faults_.erase(it);
-        return delay;
-    }
-    return std::chrono::milliseconds(0);
+    const std::optional<Fault> slow = strikeLocked(Fault::Type::SlowReply, command);
+    return slow ? slow->delay : std::chrono::milliseconds(0);
 }
 
 int SimProgrammer::pageSizeLocked() const {

@@ -172,6 +172,7 @@ private:
     void addEvent(const std::string& note);
     void wake();
     // Fault lookups; the lock is held.
+    std::optional<Fault> strikeLocked(Fault::Type type, int command);
     bool takeFault(Fault::Type type, int command);
     std::chrono::milliseconds slowDelayLocked(int command);
     int pageSizeLocked() const;

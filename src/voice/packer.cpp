@@ -323,7 +323,7 @@ void TinfVoice::Search() {
         // What was searched beyond the previous block used its coefficients: search again from
         // the last decided node, the only one alive in its stage.
         newest_ = (decision_ + stages_ - 1) % stages_;
-        if (!kStepwise)
+        if constexpr (!kStepwise)
             for (Node& n : trellis_[static_cast<size_t>(newest_)].slot) n.metric = 0;
     }
     const int8_t* x = buf_.data() + l2_;
@@ -417,7 +417,7 @@ void TinfVoice::Extend(int8_t x) {
         nn.parent = static_cast<uint8_t>(p);
         nn.metric = metric[c];
         nn.recon = recon[c];
-        if (kStepwise) {
+        if constexpr (kStepwise) {
             nn.error = metric[c] - pn.metric;
         } else {
             nn.path = (pn.path << 2) | static_cast<uint64_t>(p);
@@ -435,7 +435,7 @@ void TinfVoice::Decide() {
     // The decided node is depth - 1 stages back from the newest.
     const int shift = 2 * (depth_ - 2);
     int slot;
-    if (kStepwise) {
+    if constexpr (kStepwise) {
         // Stage indexes wrap by hand: a division per step would cost more than the search itself.
         int stage = newest_;
         slot = best;
@@ -450,7 +450,7 @@ void TinfVoice::Decide() {
     for (int i = 0; i < 4; ++i)
         if (i != slot) ds.slot[i].alive = false;
     const Node decided = ds.slot[slot];
-    if (kStepwise) {
+    if constexpr (kStepwise) {
         int before = decision_;
         int cur = decision_;
         for (int32_t k = 1; k < depth_; ++k) {
